@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace elmtest {
+
+struct ChildResult {
+  int exitCode = -1;   ///< exit status, or 128 + signal number
+  std::string out;     ///< everything the child wrote to standard output
+};
+
+/// Runs body in a forked child with the given environment changes (an empty
+/// value unsets the variable) and its standard output captured. Process-wide
+/// state that is settled once (trace level, module) starts fresh there.
+/// body's return value is the child's exit code.
+ChildResult RunInChild(const std::map<std::string, std::string>& env, const std::function<int()>& body);
+
+}  // namespace elmtest
