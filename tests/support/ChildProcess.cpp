@@ -23,7 +23,7 @@ ChildResult RunInChild(const std::map<std::string, std::string>& env, const std:
     dup2(fds[1], STDOUT_FILENO);
     close(fds[1]);
     for (const auto& [k, v] : env) {
-      if (v.empty())
+      if (v == kUnset)
         unsetenv(k.c_str());
       else
         setenv(k.c_str(), v.c_str(), 1);

@@ -11,8 +11,11 @@ struct ChildResult {
   std::string out;     ///< everything the child wrote to standard output
 };
 
-/// Runs body in a forked child with the given environment changes (an empty
-/// value unsets the variable) and its standard output captured. Process-wide
+/// Value that unsets a variable in RunInChild's environment changes.
+inline const std::string kUnset = "\x01unset";
+
+/// Runs body in a forked child with the given environment changes (kUnset
+/// removes the variable) and its standard output captured. Process-wide
 /// state that is settled once (trace level, module) starts fresh there.
 /// body's return value is the child's exit code.
 ChildResult RunInChild(const std::map<std::string, std::string>& env, const std::function<int()>& body);
