@@ -14,6 +14,9 @@ struct ChildResult {
 /// Value that unsets a variable in RunInChild's environment changes.
 inline const std::string kUnset = "\x01unset";
 
+/// The child inherits what the parent had settled already, so a test that
+/// relies on fresh process state must not settle it before the call; ctest
+/// runs every test in a process of its own, which keeps that true.
 /// Runs body in a forked child with the given environment changes (kUnset
 /// removes the variable) and its standard output captured. Process-wide
 /// state that is settled once (trace level, module) starts fresh there.

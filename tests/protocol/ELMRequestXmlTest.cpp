@@ -1,0 +1,274 @@
+#include "ELMRequestXml.h"
+
+#include "ChildProcess.h"
+
+#include "CATGetEnv.h"
+#include "CATIDOMElement.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string xmlOf(const ELMRequestXml& doc) {
+  CATUnicodeString text;
+  EXPECT_EQ(doc.GetXml(text), S_OK);
+  return text.ConvertToChar();
+}
+
+// A response object parsed from text, as the transport would leave it.
+struct givenResponse {
+  explicit givenResponse(const char* text) { rc = doc.ReadXmlString(text); }
+  ELMRequestXml doc;
+  HRESULT rc;
+};
+
+std::string pidPrefix() { return std::to_string(CATGetProcessId()) + "_"; }
+
+}  // namespace
+
+TEST(ELMRequestXmlId, FirstRequestOfProcessIsPidZeroThenCounts) {
+  auto r = elmtest::RunInChild({}, [] {
+    ELMRequestXml a("GetPartnumber");
+    ELMRequestXml b("Test");
+    std::printf("%s|%s|%u", a.GetRequestId().ConvertToChar(), b.GetRequestId().ConvertToChar(), CATGetProcessId());
+    return 0;
+  });
+  ASSERT_EQ(r.exitCode, 0);
+  auto bar = r.out.rfind('|');
+  std::string pid = r.out.substr(bar + 1);
+  EXPECT_EQ(r.out.substr(0, bar), pid + "_0|" + pid + "_1");
+}
+
+TEST(ELMRequestXmlRequest, WritesRootRequestAndAttributesInOrder) {
+  ELMRequestXml req("GetPartnumber");
+  ASSERT_EQ(req.AddRequestAttribute("PartNumber", "PRJ-0001"), S_OK);
+  ASSERT_EQ(req.AddRequestAttribute("Empty", ""), S_OK);
+  std::string id = req.GetRequestId().ConvertToChar();
+  EXPECT_EQ(id.rfind(pidPrefix(), 0), 0u) << id;
+  EXPECT_EQ(xmlOf(req), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Request name=\"GetPartnumber\" id=\"" + id +
+                            "\"><Attribute name=\"PartNumber\" value=\"PRJ-0001\"/>"
+                            "<Attribute name=\"Empty\" value=\"\"/></Request></ELM>");
+}
+
+TEST(ELMRequestXmlRequest, EmptyNameIsRefusedAndAddsNothing) {
+  ELMRequestXml req("Test");
+  std::string before = xmlOf(req);
+  EXPECT_EQ(req.AddRequestAttribute("", "x"), E_FAIL);
+  EXPECT_EQ(xmlOf(req), before);
+}
+
+TEST(ELMRequestXmlRequest, ListsJoinWithSeparatorAndEmptyListGivesEmptyValue) {
+  ELMRequestXml req("Test");
+  ASSERT_EQ(req.AddRequestAttributeList("Two", CATListValCATUnicodeString{"a", "b"}), S_OK);
+  ASSERT_EQ(req.AddRequestAttributeList("None", CATListValCATUnicodeString{}), S_OK);
+  CATUnicodeString two, none = "untouched";
+  ASSERT_EQ(req.GetRequestAttribute("Two", two), S_OK);
+  ASSERT_EQ(req.GetRequestAttribute("None", none), S_OK);
+  EXPECT_EQ(two, "a@EOL@b");
+  EXPECT_EQ(none, "");
+}
+
+TEST(ELMRequestXmlRequest, DuplicateNamesAreBothWrittenFirstIsRead) {
+  ELMRequestXml req("Test");
+  req.AddRequestAttribute("N", "first");
+  req.AddRequestAttribute("N", "second");
+  CATUnicodeString v;
+  ASSERT_EQ(req.GetRequestAttribute("N", v), S_OK);
+  EXPECT_EQ(v, "first");
+  EXPECT_NE(xmlOf(req).find("value=\"second\""), std::string::npos);
+  CATUnicodeString missing = "kept";
+  EXPECT_EQ(req.GetRequestAttribute("Other", missing), E_FAIL);
+  EXPECT_EQ(missing, "kept");
+}
+
+TEST(ELMRequestXmlRequest, SpecialCharactersSurviveTheRoundTrip) {
+  ELMRequestXml req("Test");
+  const char* tricky = "a<b & \"c\" 'd' > \xC3\xA9\xE2\x82\xAC";
+  req.AddRequestAttribute("T", tricky);
+  // The request's own text, parsed back as a response, gives the same value.
+  ELMRequestXml back;
+  std::string text = xmlOf(req);
+  text.replace(text.find("<Request"), 8, "<Response");
+  text.replace(text.find("</Request>"), 10, "</Response>");
+  ASSERT_EQ(back.ReadXmlString(text.c_str()), S_OK);
+  CATUnicodeString v;
+  ASSERT_EQ(back.GetResponseAttribute("T", v), S_OK);
+  EXPECT_EQ(v, tricky);
+}
+
+TEST(ELMRequestXmlResponse, ReadsAttributesAndIdFromAnyRoot) {
+  givenResponse r(
+      "<?xml version=\"1.0\"?><Answer><Response id=\"4711_3\"><Other/>"
+      "<Item name=\"PartNumber\" value=\"PN-7\"/><Attribute name=\"PartNumber\" value=\"later\"/>"
+      "<Attribute name=\"NoValue\"/></Response></Answer>");
+  ASSERT_EQ(r.rc, S_OK);
+  EXPECT_EQ(r.doc.GetResponseId(), "4711_3");
+  CATUnicodeString v, nov = "x";
+  ASSERT_EQ(r.doc.GetResponseAttribute("PartNumber", v), S_OK);
+  EXPECT_EQ(v, "PN-7");  // the element name is not checked; the first match wins
+  ASSERT_EQ(r.doc.GetResponseAttribute("NoValue", nov), S_OK);
+  EXPECT_EQ(nov, "");
+  EXPECT_EQ(r.doc.GetResponseAttribute("", v), E_FAIL);
+}
+
+TEST(ELMRequestXmlResponse, WellFormedAnswerWithoutResponseIsNotAParseFailure) {
+  givenResponse r("<ELM><Error code=\"5\">down</Error><Response2/><a><Response/></a></ELM>");
+  ASSERT_EQ(r.rc, S_OK);
+  CATIDOMElement_var resp = CATIDOMElement_var();
+  EXPECT_EQ(r.doc.GetResponse(resp), S_OK);
+  EXPECT_TRUE(!resp);
+  CATUnicodeString v;
+  EXPECT_EQ(r.doc.GetResponseAttribute("x", v), E_FAIL);
+  EXPECT_EQ(r.doc.GetResponseId(), "");
+  EXPECT_TRUE(r.doc.GetDocument());
+}
+
+TEST(ELMRequestXmlResponse, MalformedTextFailsAndLeavesNoDocument) {
+  for (const char* bad : {"", "<html><body><p>Proxy error<br></body></html>", "not xml at all", "<ELM><Response>",
+                          "   "}) {
+    givenResponse r(bad);
+    EXPECT_EQ(r.rc, E_FAIL) << bad;
+    EXPECT_TRUE(!r.doc.GetDocument()) << bad;
+    CATUnicodeString text;
+    EXPECT_EQ(r.doc.GetXml(text), E_FAIL) << bad;
+    CATIDOMNodeList_var nodes;
+    EXPECT_EQ(r.doc.GetNodesForXPath("/*", nodes), E_FAIL) << bad;
+  }
+}
+
+TEST(ELMRequestXmlResponse, EntitiesAndDoctypeAreNeverExpanded) {
+  givenResponse xxe(
+      "<!DOCTYPE ELM [<!ENTITY xxe SYSTEM \"file:///etc/passwd\">]>"
+      "<ELM><Response><Attribute name=\"a\" value=\"&xxe;\"/></Response></ELM>");
+  CATUnicodeString v;
+  ASSERT_EQ(xxe.rc, S_OK);
+  ASSERT_EQ(xxe.doc.GetResponseAttribute("a", v), S_OK);
+  EXPECT_EQ(v, "&xxe;");
+
+  std::string lol = "<!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+  for (int i = 1; i <= 9; ++i)
+    lol += "<!ENTITY lol" + std::to_string(i) + " \"" + std::string(10, '&') + "\">";
+  lol += "]><ELM><Response><Attribute name=\"a\" value=\"&lol9;\"/></Response></ELM>";
+  givenResponse bomb(lol.c_str());
+  ASSERT_EQ(bomb.rc, S_OK);
+  ASSERT_EQ(bomb.doc.GetResponseAttribute("a", v), S_OK);
+  EXPECT_EQ(v, "&lol9;");
+}
+
+TEST(ELMRequestXmlList, SplitsOnSeparatorKeepingInnerEmptyItems) {
+  struct Case {
+    const char* value;
+    std::vector<std::string> items;
+  } cases[] = {
+      {"a@EOL@@EOL@b", {"a", "", "b"}},
+      {"@EOL@a", {"", "a"}},
+      {"a@EOL@", {"a"}},
+      {"single", {"single"}},
+      {"x@EOL@y@EOL@z", {"x", "y", "z"}},
+  };
+  for (const Case& c : cases) {
+    std::string text = std::string("<ELM><Response><Attribute name=\"L\" value=\"") + c.value + "\"/></Response></ELM>";
+    givenResponse r(text.c_str());
+    CATListValCATUnicodeString items{"stale"};
+    ASSERT_EQ(r.doc.GetResponseAttributeList("L", items, nullptr), S_OK) << c.value;
+    std::vector<std::string> got;
+    for (const auto& i : items) got.push_back(i.ConvertToChar());
+    EXPECT_EQ(got, c.items) << c.value;
+  }
+}
+
+TEST(ELMRequestXmlList, ChildItemsWithDefaultsSkippingEmptyValues) {
+  givenResponse r(
+      "<ELM><Response><Attribute name=\"OakNames\">\n  <I value=\"Alpha\" default=\"true\"/>"
+      "<I value=\"\" default=\"true\"/><!-- c --><I value=\"Beta\"/><I value=\"Gamma\" default=\"false\"/>"
+      "<I value=\"Delta\" default=\"TRUE\"/></Attribute></Response></ELM>");
+  CATListValCATUnicodeString items;
+  CATRawCollint defaults{9};
+  ASSERT_EQ(r.doc.GetResponseAttributeList("OakNames", items, &defaults), S_OK);
+  ASSERT_EQ(items.Size(), 4);
+  EXPECT_EQ(items[1], "Alpha");
+  EXPECT_EQ(items[4], "Delta");
+  // The defaults list is appended to, never emptied.
+  EXPECT_EQ(defaults, (CATRawCollint{9, 1, 0, 0, 1}));
+}
+
+TEST(ELMRequestXmlList, NonEmptyValueWinsOverChildren) {
+  givenResponse r("<ELM><Response><A name=\"L\" value=\"v1@EOL@v2\"><I value=\"child\"/></A></Response></ELM>");
+  CATListValCATUnicodeString items;
+  ASSERT_EQ(r.doc.GetResponseAttributeList("L", items, nullptr), S_OK);
+  EXPECT_EQ(items, (CATListValCATUnicodeString{"v1", "v2"}));
+}
+
+TEST(ELMRequestXmlList, MissingListFailsAndEmptyChildListSucceeds) {
+  givenResponse r("<ELM><Response><A name=\"Empty\"/></Response></ELM>");
+  CATListValCATUnicodeString items{"old"};
+  EXPECT_EQ(r.doc.GetResponseAttributeList("Nope", items, nullptr), E_FAIL);
+  EXPECT_EQ(items.Size(), 0);
+  EXPECT_EQ(r.doc.GetResponseAttributeList("Empty", items, nullptr), S_OK);
+  EXPECT_EQ(items.Size(), 0);
+}
+
+TEST(ELMRequestXmlXPath, RejectedExpressionLeavesListNullAndResultsAreInDocumentOrder) {
+  givenResponse r("<ELM><Response><PD n=\"1\"/><PD n=\"2\"/></Response></ELM>");
+  CATIDOMNodeList_var nodes;
+  EXPECT_EQ(r.doc.GetNodesForXPath("/*/Response/[", nodes), S_OK);
+  EXPECT_TRUE(!nodes);
+  ASSERT_EQ(r.doc.GetNodesForXPath("/*/Response/PD", nodes), S_OK);
+  ASSERT_TRUE(nodes);
+  ASSERT_EQ(nodes->GetLength(), 2u);
+  CATIDOMNode_var second;
+  ASSERT_EQ(nodes->Item(1, second), S_OK);
+  CATUnicodeString n;
+  CATIDOMElement_var(second)->GetAttribute("n", n);
+  EXPECT_EQ(n, "2");
+}
+
+TEST(ELMRequestXmlResponse, AddResponseAttributeNeedsAResponseElement) {
+  ELMRequestXml empty;
+  EXPECT_EQ(empty.AddResponseAttribute("a", "b"), E_FAIL);
+  givenResponse r("<ELM><Response id=\"1\"/></ELM>");
+  ASSERT_EQ(r.doc.AddResponseAttribute("Server", "OK"), S_OK);
+  CATUnicodeString v;
+  ASSERT_EQ(r.doc.GetResponseAttribute("Server", v), S_OK);
+  EXPECT_EQ(v, "OK");
+}
+
+TEST(ELMRequestXmlResponse, WhitespaceOnlyTextIsKept) {
+  givenResponse r("<ELM><Response><T>  </T></Response></ELM>");
+  CATIDOMNodeList_var nodes;
+  ASSERT_EQ(r.doc.GetNodesForXPath("/ELM/Response/T/text()", nodes), S_OK);
+  ASSERT_TRUE(nodes);
+  EXPECT_EQ(nodes->GetLength(), 1u);
+}
+
+TEST(ELMRequestXmlDump, IndentsByTwoAndNamesEncodingOnlyWhenAsked) {
+  auto run = [](unsigned char flag) {
+    return elmtest::RunInChild({{"ELM_DEBUG", elmtest::kUnset}}, [flag] {
+      ELMRequestXml req("Test");
+      req.AddRequestAttribute("A", "1");
+      return req.Dump(flag) == S_OK ? 0 : 1;
+    });
+  };
+  auto withEncoding = run(0);
+  ASSERT_EQ(withEncoding.exitCode, 0);
+  EXPECT_EQ(withEncoding.out.substr(0, 40), "\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  EXPECT_NE(withEncoding.out.find("\n  <Request name=\"Test\""), std::string::npos);
+  EXPECT_NE(withEncoding.out.find("\n    <Attribute name=\"A\" value=\"1\""), std::string::npos);
+  EXPECT_EQ(withEncoding.out.back(), '\n');
+  auto without = run(1);
+  EXPECT_EQ(without.out.find("encoding"), std::string::npos);
+  EXPECT_EQ(without.out.rfind("\n<ELM>", 0), 0u);
+}
+
+TEST(ELMRequestXmlTrace, FailedConstructionLeavesAHarmlessObject) {
+  // A document that never parsed must refuse every operation that needs it.
+  ELMRequestXml r;
+  CATUnicodeString text;
+  EXPECT_EQ(r.GetXml(text), E_FAIL);
+  EXPECT_EQ(r.GetRequestId(), "");
+  CATUnicodeString v;
+  EXPECT_EQ(r.AddRequestAttribute("a", "b"), E_FAIL);
+  EXPECT_EQ(r.GetRequestAttribute("a", v), E_FAIL);
+}

@@ -1,0 +1,85 @@
+#include "ELMDebug.h"
+#include "ELMTrace.h"
+
+#include "ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// An operation as the library writes them: a scope, a failure point and a note.
+int failingOperation() {
+  ELMDebug elmScope("Sample::Fail", 100);
+  ELM_NOTE("value is 42");
+  ELM_FAIL_POINT();
+  return __LINE__ - 1;
+}
+
+void succeedingOperation() { ELMDebug scope("Sample::Ok", 7); }
+
+elmtest::ChildResult traceWith(const std::string& level) {
+  return elmtest::RunInChild({{"ELM_DEBUG", level}}, [] {
+    succeedingOperation();
+    int line = failingOperation();
+    std::printf("failure at %d\n", line);
+    return 0;
+  });
+}
+
+}  // namespace
+
+TEST(ELMDebugTrace, OnWritesScopesFailuresAndNotesExactly) {
+  auto r = traceWith("ON");
+  ASSERT_EQ(r.exitCode, 0);
+  int failLine = 0;
+  std::sscanf(r.out.substr(r.out.rfind("failure at ")).c_str(), "failure at %d", &failLine);
+  int noteLine = failLine - 1;
+  std::string expected = " ELM: Sample::Ok(7) start\n"
+                         " ELM: Sample::Ok(7) end OK\n"
+                         " ELM: Sample::Fail(100) start\n"
+                         "  ELMDBX (" + std::to_string(noteLine) + "): value is 42\n"
+                         "ELMDBX Function: Sample::Fail (" + std::to_string(failLine) + ")\n"
+                         " ELM: Sample::Fail(100) end  \n"
+                         "failure at " + std::to_string(failLine) + "\n";
+  EXPECT_EQ(r.out, expected);
+}
+
+TEST(ELMDebugTrace, ComparisonIsExactSoNearMissesStayOff) {
+  for (const char* value : {"on", "On", "ON ", " ON", "ONX", "", "1"}) {
+    auto r = traceWith(value);
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.find("ELM"), std::string::npos) << "ELM_DEBUG='" << value << "'";
+  }
+}
+
+TEST(ELMDebugTrace, ProfilingLevelWritesNoTraceLine) {
+  auto r = traceWith("ONT");
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.find(" ELM: "), std::string::npos);
+  EXPECT_EQ(r.out.find("ELMDBX"), std::string::npos);
+  EXPECT_EQ(ELMDebug::s_iDebug, 0);  // the parent's level is untouched by the child
+}
+
+TEST(ELMDebugTrace, VariableIsReadOnceByTheFirstScope) {
+  auto r = elmtest::RunInChild({{"ELM_DEBUG", elmtest::kUnset}}, [] {
+    succeedingOperation();
+    setenv("ELM_DEBUG", "ON", 1);
+    succeedingOperation();
+    std::printf("level %d\n", ELMDebug::s_iDebug);
+    return 0;
+  });
+  EXPECT_EQ(r.out, "level 0\n");
+
+  auto on = elmtest::RunInChild({{"ELM_DEBUG", "ON"}}, [] {
+    succeedingOperation();
+    unsetenv("ELM_DEBUG");
+    succeedingOperation();
+    return ELMDebug::s_iDebug;
+  });
+  EXPECT_EQ(on.exitCode, 1);
+  EXPECT_EQ(on.out, " ELM: Sample::Ok(7) start\n ELM: Sample::Ok(7) end OK\n"
+                    " ELM: Sample::Ok(7) start\n ELM: Sample::Ok(7) end OK\n");
+}
