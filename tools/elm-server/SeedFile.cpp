@@ -1,0 +1,118 @@
+#include "SeedFile.h"
+
+#include "PdmStore.h"
+
+#include <pugixml.hpp>
+
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+namespace elmserver {
+namespace {
+
+struct SeedError {
+  std::string text;
+};
+
+std::string Where(const pugi::xml_node& n) {
+  return "<" + std::string(n.name()) + "> at byte " + std::to_string(n.offset_debug());
+}
+
+std::string RequiredAttr(const pugi::xml_node& n, const char* name, bool allowEmpty = false) {
+  pugi::xml_attribute a = n.attribute(name);
+  if (!a) throw SeedError{Where(n) + " needs the attribute \"" + name + "\""};
+  if (!allowEmpty && !*a.value()) throw SeedError{Where(n) + " has an empty \"" + name + "\""};
+  return a.value();
+}
+
+void ReadNodes(const pugi::xml_node& parent, std::vector<StructureNode>& out) {
+  for (pugi::xml_node c : parent.children()) {
+    if (c.type() != pugi::node_element) continue;
+    if (std::string_view(c.name()) != "O")
+      throw SeedError{Where(c) + ": only <O> elements may stand inside a structure"};
+    // An empty "in" is kept: the client matches it against an instance whose
+    // name reads empty.
+    StructureNode node{RequiredAttr(c, "pn"), RequiredAttr(c, "in", true), {}};
+    ReadNodes(c, node.children);
+    out.push_back(std::move(node));
+  }
+}
+
+bool ParseBool(const pugi::xml_node& n, const char* name) {
+  std::string_view v = n.attribute(name).value();
+  if (v.empty() || v == "false") return false;
+  if (v == "true") return true;
+  throw SeedError{Where(n) + ": \"" + name + "\" must be true or false"};
+}
+
+}  // namespace
+
+bool LoadSeed(PdmStore& store, const std::string& xmlText, SeedSummary& summary, std::string& error) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed = doc.load_buffer(xmlText.data(), xmlText.size());
+  if (!parsed) {
+    error = std::string("not well-formed XML: ") + parsed.description() + " at byte " + std::to_string(parsed.offset);
+    return false;
+  }
+  pugi::xml_node root = doc.document_element();
+  if (std::string_view(root.name()) != "ElmServerSeed") {
+    error = "the root element must be <ElmServerSeed>, not <" + std::string(root.name()) + ">";
+    return false;
+  }
+  SeedSummary s;
+  try {
+    store.InTransaction([&] {
+      for (pugi::xml_node n : root.children()) {
+        if (n.type() != pugi::node_element) continue;
+        std::string_view kind = n.name();
+        try {
+          if (kind == "Setting") {
+            store.SetSetting(RequiredAttr(n, "name"), RequiredAttr(n, "value", true));
+            ++s.settings;
+          } else if (kind == "NamedStructure") {
+            NamedStructure ns{RequiredAttr(n, "context"), RequiredAttr(n, "name"), ParseBool(n, "default"), {}};
+            ReadNodes(n, ns.roots);
+            if (ns.roots.empty()) throw SeedError{Where(n) + " holds no <O> element"};
+            store.PutStructure(ns);
+            ++s.structures;
+          } else if (kind == "Process") {
+            store.AddProcess({RequiredAttr(n, "Activity"), RequiredAttr(n, "Status"), n.attribute("Description").value(),
+                              n.attribute("Start").value(), n.attribute("End").value(), RequiredAttr(n, "User"),
+                              n.attribute("ErrorMsg").value()});
+            ++s.processes;
+          } else {
+            throw SeedError{Where(n) + " is not known; use <Setting>, <NamedStructure> or <Process>"};
+          }
+        } catch (const StoreConflict& e) {
+          throw SeedError{Where(n) + ": " + e.what()};
+        }
+      }
+    });
+  } catch (const SeedError& e) {
+    error = e.text;
+    return false;
+  } catch (const StoreError& e) {
+    error = e.what();
+    return false;
+  }
+  summary = s;
+  return true;
+}
+
+bool LoadSeedFile(PdmStore& store, const std::string& path, SeedSummary& summary, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!LoadSeed(store, text.str(), summary, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace elmserver
