@@ -15,6 +15,27 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+# Totals over every ctest run, for the closing line.
+passed=0
+failed=0
+run_ctest() {
+  local log
+  log=$(mktemp)
+  local rc=0
+  ctest "$@" 2>&1 | tee "$log" || rc=$?
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    local f total
+    f=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    total=$(echo "$line" | sed -E 's/.* tests failed out of ([0-9]+).*/\1/')
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+  fi
+  rm -f "$log"
+  return $rc
+}
+
 step "dependencies"
 scripts/setup-deps.sh
 
@@ -23,21 +44,21 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DELM_WARNINGS_AS_ERRORS=O
 cmake --build build -j"$jobs"
 
 step "tests"
-ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
+run_ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 
 step "sibling library against the installed package"
 rm -rf build/install build/sibling
 cmake --install build --prefix "$root/build/install" >/dev/null
 cmake -S examples/sibling -B build/sibling -DCMAKE_PREFIX_PATH="$root/build/install" -DELM_WARNINGS_AS_ERRORS=ON
 cmake --build build/sibling -j"$jobs"
-ctest --test-dir build/sibling --output-on-failure
+run_ctest --test-dir build/sibling --output-on-failure
 
 if [ -z "${ELM_SKIP_SANITIZE:-}" ]; then
   step "tests under AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DELM_SANITIZE=ON -DELM_BUILD_BENCH=OFF -DELM_WARNINGS_AS_ERRORS=ON
   cmake --build build-asan -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
+    run_ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
 fi
 
 if [ -z "${ELM_SKIP_FUZZ:-}" ] && [ -d fuzz ]; then
@@ -53,12 +74,17 @@ if [ -z "${ELM_SKIP_FUZZ:-}" ] && [ -d fuzz ]; then
     mkdir -p "$corpus"
     seeds="fuzz/corpus/${name#fuzz_}"
     echo "--- $name (${seconds}s)"
-    if [ -d "$seeds" ]; then
-      "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" "$seeds"
+    dirs=("$corpus")
+    [ -d "$seeds" ] && dirs+=("$seeds")
+    if "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${dirs[@]}" > "build-fuzz/$name.log" 2>&1; then
+      tail -n 1 "build-fuzz/$name.log"
     else
-      "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus"
+      tail -n 60 "build-fuzz/$name.log"
+      echo "fuzz target $name found a fault (log: build-fuzz/$name.log)"
+      exit 1
     fi
   done
 fi
 
 step "done"
+echo "all stages: $passed passed, $failed failed"
