@@ -87,4 +87,4 @@ if [ -z "${ELM_SKIP_FUZZ:-}" ] && [ -d fuzz ]; then
 fi
 
 step "done"
-echo "all stages: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
