@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <sys/socket.h>
 
 namespace elmserver {
 namespace {
@@ -68,6 +69,13 @@ ElmServer::ElmServer(PdmStore& store, ServerConfig config, std::ostream* log)
   // Without it every kept-alive answer waits about 40 ms: header and body
   // leave in two sends and meet the client's delayed ACK.
   svr.set_tcp_nodelay(true);
+  // httplib's default adds SO_REUSEPORT, with which a second server on the
+  // same port binds without complaint and the two share the connections.
+  // SO_REUSEADDR alone still lets a restarted server take its port at once.
+  svr.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   int threads = m_config.threads > 0 ? m_config.threads : 1;
   svr.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
   // A larger body is read and dropped without being kept, then answered 413.

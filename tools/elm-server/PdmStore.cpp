@@ -219,6 +219,10 @@ PdmStore::PdmStore(const std::string& path) {
     // returns) but could lose the last ones if the machine itself goes down.
     Exec(m_db, "PRAGMA synchronous = FULL");
     Migrate();
+  } catch (const StoreError& e) {
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    throw StoreError(path + ": " + e.what());
   } catch (...) {
     sqlite3_close(m_db);
     m_db = nullptr;

@@ -16,7 +16,8 @@ struct SeedError {
 };
 
 std::string Where(const pugi::xml_node& n) {
-  return "<" + std::string(n.name()) + "> at byte " + std::to_string(n.offset_debug());
+  // offset_debug points at the name, one past the '<' a user looks for.
+  return "<" + std::string(n.name()) + "> at byte " + std::to_string(n.offset_debug() - 1);
 }
 
 std::string RequiredAttr(const pugi::xml_node& n, const char* name, bool allowEmpty = false) {

@@ -1,0 +1,135 @@
+// Requests the server must refuse with an error answer, and keep serving.
+#include "ServerTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace servertest;
+
+namespace {
+
+class BadInput : public ::testing::Test {
+protected:
+  InProcessServer server;  // base path /plm/api/
+
+  /// Parses a raw answer as the plug-in would and gives its errors.
+  Errors errorsOfBody(const std::string& body, bool& hasResponse) {
+    ELMRequestXml response;
+    EXPECT_EQ(response.ReadXmlString(CATUnicodeString(body.c_str(), body.size())), S_OK) << body;
+    CATIDOMElement_var r;
+    response.GetResponse(r);
+    hasResponse = !!r;
+    return ErrorsOf(response);
+  }
+  void expectStillServing() {
+    ELMRequestXml response;
+    ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "after"}}, response), S_OK);
+    CATUnicodeString pn;
+    EXPECT_EQ(response.GetResponseAttribute("PartNumber", pn), S_OK);
+    EXPECT_FALSE(pn.IsNull());
+  }
+};
+
+TEST_F(BadInput, UnknownFunctionIsAnErrorInsideTheResponseWithItsId) {
+  ELMRequestXml response;
+  std::string id;
+  ASSERT_EQ(Call("GetPartNumber", {{"PartNumber", "x"}}, response, &id), S_OK);  // wrong letter case
+  auto e = ErrorsOf(response);
+  ASSERT_EQ(e.codes, std::vector<int>{1003});
+  EXPECT_EQ(e.texts.at(0),
+            "The server function \"GetPartNumber\" is unknown; this server offers GetPartnumber, GetProcessInfoForUser, "
+            "GetSettingsInfo, GetStructureForName, GetStructureNames, SendEnoviaObjectToTC, Test.");
+  EXPECT_EQ(std::string(response.GetResponseId().ConvertToChar()), id);
+  EXPECT_TRUE(server.Store().IssuedNumbers().empty());
+}
+
+TEST_F(BadInput, BodiesThatAreNoRequestDocumentGetRootLevelErrors) {
+  struct Case {
+    const char* what;
+    std::string body;
+    int code;
+    bool inResponse;
+  };
+  const Case cases[] = {
+      {"empty body", "", 1000, false},
+      {"HTML page", "<html><body><p>hello</body></html>", 1000, false},
+      {"plain text", "GetPartnumber please", 1000, false},
+      {"truncated document", R"(<ELM><Request name="Test" id="1_0"><Attribute name="a" value="b"/>)", 1000, false},
+      {"DOCTYPE with external entity",
+       R"(<!DOCTYPE ELM [<!ENTITY x SYSTEM "file:///etc/passwd">]><ELM><Request name="Test" id="1"><Attribute name="a" value="&x;"/></Request></ELM>)",
+       1001, false},
+      {"wrong root", R"(<PLM><Request name="Test" id="1_0"/></PLM>)", 1001, false},
+      {"no Request", R"(<ELM><Answer name="Test"/></ELM>)", 1001, false},
+      {"Request without name", R"(<ELM><Request id="7_1"/></ELM>)", 1002, true},
+      {"Request with empty name", R"(<ELM><Request name="" id="7_2"/></ELM>)", 1002, true},
+  };
+  for (const auto& c : cases) {
+    RawAnswer a = RawPost(server.Port(), "/plm/api/ELMRequest", c.body);
+    EXPECT_EQ(a.status, 200) << c.what;
+    bool hasResponse = false;
+    Errors e = errorsOfBody(a.body, hasResponse);
+    EXPECT_EQ(e.codes, std::vector<int>{c.code}) << c.what << ": " << a.body;
+    EXPECT_EQ(hasResponse, c.inResponse) << c.what << ": " << a.body;
+    ASSERT_EQ(e.texts.size(), 1u) << c.what;
+    EXPECT_FALSE(e.texts[0].empty()) << c.what;
+    EXPECT_EQ(e.texts[0].find("root:"), std::string::npos) << "the entity must not be expanded: " << e.texts[0];
+  }
+  expectStillServing();
+}
+
+TEST_F(BadInput, ParseErrorsSayWhereTheDocumentBroke) {
+  RawAnswer a = RawPost(server.Port(), "/plm/api/ELMRequest", "<ELM><Request name=\"Test\"></ELM>");
+  bool hasResponse = false;
+  Errors e = errorsOfBody(a.body, hasResponse);
+  ASSERT_EQ(e.texts.size(), 1u);
+  EXPECT_EQ(e.texts[0], "The request body is not well-formed XML: Start-end tags mismatch at byte 28.");
+  RawAnswer empty = RawPost(server.Port(), "/plm/api/ELMRequest", "");
+  e = errorsOfBody(empty.body, hasResponse);
+  EXPECT_EQ(e.texts, std::vector<std::string>{"The request body is empty; an ELM request document was expected."});
+}
+
+TEST_F(BadInput, FiftyMegabyteBodyIsRefusedAndTheServerStaysUp) {
+  ELMRequestXml request("Test");
+  ASSERT_EQ(request.AddRequestAttribute("Server", CATUnicodeString(std::string(50u << 20, 'x').c_str())), S_OK);
+  ELMRequestXml response;
+  ASSERT_EQ(SendThroughPlugin(request, response), S_OK);
+  Errors e = ErrorsOf(response);
+  EXPECT_EQ(e.codes, std::vector<int>{1008});
+  EXPECT_EQ(e.texts, std::vector<std::string>{"The request body is larger than this server accepts (8388608 bytes)."});
+  CATUnicodeString mirrored;
+  EXPECT_EQ(response.GetResponseAttribute("Server", mirrored), E_FAIL);
+
+  RawAnswer raw = RawPost(server.Port(), "/plm/api/ELMRequest", std::string(50u << 20, '<'));
+  EXPECT_EQ(raw.status, 413);
+  EXPECT_NE(raw.body.find("code=\"1008\""), std::string::npos) << raw.body;
+  expectStillServing();
+  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+}
+
+TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
+  RawAnswer wrongPath = RawPost(server.Port(), "/ELMRequest", "<ELM/>");
+  EXPECT_EQ(wrongPath.status, 404);
+  bool hasResponse = true;
+  EXPECT_EQ(errorsOfBody(wrongPath.body, hasResponse).texts,
+            std::vector<std::string>{"Nothing is served at /ELMRequest; requests go to /plm/api/ELMRequest with POST."});
+
+  RawAnswer get = RawGet(server.Port(), "/plm/api/ELMRequest");
+  EXPECT_EQ(get.status, 405);
+  EXPECT_EQ(errorsOfBody(get.body, hasResponse).codes, std::vector<int>{1010});
+
+  // A client whose URL lacks the server's base path hears about it instead
+  // of getting a silent failure.
+  setenv("ELM_SERVER_URL", ("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str(), 1);
+  ELMRequestXml response;
+  ASSERT_EQ(Call("Test", {{"Server", "OK"}}, response), S_OK);
+  EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{1010});
+  EXPECT_EQ(CheckConnectionThroughPlugin(), E_FAIL);
+}
+
+TEST_F(BadInput, DuplicateAttributesUseTheFirstAsTheClientDoes) {
+  ELMRequestXml response;
+  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "first"}, {"PartNumber", ""}}, response), S_OK);
+  EXPECT_FALSE(ErrorsOf(response).any);
+  EXPECT_EQ(server.Store().IssuedNumbers().at(0).requestedBy, "first");
+}
+
+}  // namespace

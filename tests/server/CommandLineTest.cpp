@@ -1,0 +1,184 @@
+// The command line as a user types it, and the executable's life cycle.
+#include "ServerTestSupport.h"
+
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+using namespace servertest;
+using elmserver::CommandLine;
+using elmserver::Mode;
+using elmserver::ParseCommandLine;
+
+namespace {
+
+std::string ParseError(const std::vector<std::string>& args) {
+  CommandLine cmd;
+  std::string error;
+  EXPECT_FALSE(ParseCommandLine(args, cmd, error)) << "accepted";
+  return error;
+}
+
+TEST(CommandLineParsing, ServeOptionsAreReadAndNormalised) {
+  CommandLine cmd;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--db", "x.db", "--listen", "0.0.0.0:0", "--base-path", "plm//api", "--max-body", "2048",
+                                "--threads", "3", "--quiet"},
+                               cmd, error))
+      << error;
+  EXPECT_EQ(cmd.mode, Mode::Serve);
+  EXPECT_EQ(cmd.db, "x.db");
+  EXPECT_EQ(cmd.server.host, "0.0.0.0");
+  EXPECT_EQ(cmd.server.port, 0);
+  EXPECT_EQ(cmd.server.basePath, "/plm/api/");
+  EXPECT_EQ(cmd.server.maxBodyBytes, 2048u);
+  EXPECT_EQ(cmd.server.threads, 3);
+  EXPECT_TRUE(cmd.quiet);
+
+  ASSERT_TRUE(ParseCommandLine({}, cmd, error));
+  EXPECT_EQ(cmd.server.host, "127.0.0.1");
+  EXPECT_EQ(cmd.server.port, 8080);
+  EXPECT_EQ(cmd.server.basePath, "/");
+  EXPECT_TRUE(cmd.db.empty());
+
+  ASSERT_TRUE(ParseCommandLine({"serve", "--listen", "[::1]:9000", "--base-path", "/"}, cmd, error));
+  EXPECT_EQ(cmd.server.host, "::1");
+  EXPECT_EQ(cmd.server.port, 9000);
+  EXPECT_EQ(cmd.server.basePath, "/");
+}
+
+TEST(CommandLineParsing, AdminCommandsTakeTheirOperands) {
+  CommandLine cmd;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"seed", "--db", "x.db", "a.xml", "b.xml"}, cmd, error));
+  EXPECT_EQ(cmd.mode, Mode::Seed);
+  EXPECT_EQ(cmd.operands, (std::vector<std::string>{"a.xml", "b.xml"}));
+  ASSERT_TRUE(ParseCommandLine({"set", "UseBookmark", "true"}, cmd, error));
+  EXPECT_EQ(cmd.mode, Mode::Set);
+  ASSERT_TRUE(ParseCommandLine({"list", "numbers"}, cmd, error));
+  EXPECT_EQ(cmd.mode, Mode::List);
+  ASSERT_TRUE(ParseCommandLine({"list", "--version"}, cmd, error));
+  EXPECT_EQ(cmd.mode, Mode::Version);
+}
+
+TEST(CommandLineParsing, BadArgumentsSayWhatIsWrong) {
+  EXPECT_EQ(ParseError({"--listen", "8080"}), "--listen needs HOST:PORT, for example 127.0.0.1:8080; got \"8080\"");
+  EXPECT_EQ(ParseError({"--listen", "127.0.0.1:65536"}), "--listen: the port of \"127.0.0.1:65536\" must be a number from 0 to 65535");
+  EXPECT_EQ(ParseError({"--listen", "127.0.0.1:-1"}), "--listen: the port of \"127.0.0.1:-1\" must be a number from 0 to 65535");
+  EXPECT_EQ(ParseError({"--listen", ":80"}), "--listen needs HOST:PORT, for example 127.0.0.1:8080; got \":80\"");
+  EXPECT_EQ(ParseError({"--listen"}), "--listen needs a value");
+  EXPECT_EQ(ParseError({"--db", ""}), "--db needs a file name");
+  EXPECT_EQ(ParseError({"--base-path", "a b"}),
+            "the base path \"a b\" may hold no blanks, control characters, '?', '#', '%' or '\\'");
+  EXPECT_EQ(ParseError({"--max-body", "12k"}), "--max-body must be a byte count from 1024 to 4294967296, not \"12k\"");
+  EXPECT_EQ(ParseError({"--threads", "0"}), "--threads must be a number from 1 to 256, not \"0\"");
+  EXPECT_EQ(ParseError({"--verbose"}), "unknown option --verbose");
+  EXPECT_EQ(ParseError({"start"}), "unknown command \"start\"; commands are serve, seed, list and set");
+  EXPECT_EQ(ParseError({"seed"}), "seed needs at least one seed file");
+  EXPECT_EQ(ParseError({"list", "users"}), "list needs one of numbers, transfers, processes, structures, settings");
+  EXPECT_EQ(ParseError({"set", "UseBookmark"}), "set needs a setting name and a value");
+  EXPECT_EQ(ParseError({"seed", "--listen", "127.0.0.1:1", "a.xml"}), "--listen applies only when serving");
+}
+
+TEST(ServerExecutable, HelpVersionAndUsageErrors) {
+  RunResult help = RunServerExecutable({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("elm-server seed [--db FILE] SEEDFILE..."), std::string::npos) << help.out;
+  RunResult version = RunServerExecutable({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "elm-server 1.0.0\n");
+  RunResult bad = RunServerExecutable({"--listen", "nowhere"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.err, "elm-server: --listen needs HOST:PORT, for example 127.0.0.1:8080; got \"nowhere\"\nTry 'elm-server --help'.\n");
+  EXPECT_TRUE(bad.out.empty());
+}
+
+TEST(ServerExecutable, DatabaseThatCannotBeOpenedEndsTheServerWithItsReason) {
+  TempDir dir;
+  RunResult r = RunServerExecutable({"--db", dir.File("missing/dir/pdm.db"), "--listen", "127.0.0.1:0"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot open database " + dir.File("missing/dir/pdm.db")), std::string::npos) << r.err;
+}
+
+TEST(ServerExecutable, PortInUseIsReportedNotIgnored) {
+  InProcessServer busy;
+  TempDir dir;
+  RunResult r = RunServerExecutable({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:" + std::to_string(busy.Port())});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1:" + std::to_string(busy.Port())), std::string::npos) << r.err;
+}
+
+TEST(ServerExecutable, WithoutDbItCreatesTheDatabaseInTheUsersDataDirectory) {
+  TempDir dir;
+  setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+  RunResult r = RunServerExecutable({"set", "UseBookmark", "true"});
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  elmserver::PdmStore store(dir.File("elm-server/elm-server.db"));
+  EXPECT_EQ(store.Setting("UseBookmark"), "true");
+}
+
+TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
+  TempDir dir;
+  ServerProcess server({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:0", "--base-path", "elm"},
+                       dir.File("server.log"));
+  std::string url = server.WaitForUrl();
+  ASSERT_EQ(url.rfind("http://127.0.0.1:", 0), 0u) << url;
+  ASSERT_EQ(url.substr(url.size() - 5), "/elm/");
+  setenv("ELM_SERVER_URL", url.c_str(), 1);
+  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+  ELMRequestXml response;
+  std::string id;
+  ASSERT_EQ(Call("GetPartnumber", {}, response, &id), S_OK);
+  EXPECT_EQ(server.Signal(SIGTERM), 0);
+
+  std::ifstream in(dir.File("server.log"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u);
+  // time, request name, id, outcome, duration
+  EXPECT_EQ(lines[0].size() > 25 ? lines[0].substr(23, 2) : "", "Z ") << lines[0];
+  EXPECT_NE(lines[0].find(" Test id="), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find(" ok "), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(" GetPartnumber id=" + id + " error 1004 "), std::string::npos) << lines[1];
+  EXPECT_EQ(lines[1].substr(lines[1].size() - 3), " ms");
+  EXPECT_EQ(lines[2], "elm-server: SIGTERM received, stopping");
+}
+
+TEST(ServerExecutable, SeedListAndSetAdministerTheStore) {
+  TempDir dir;
+  const std::string db = dir.File("pdm.db");
+  RunResult seed = RunServerExecutable({"seed", "--db", db, std::string(ELM_SERVER_EXAMPLES_DIR) + "/demo-seed.xml"});
+  ASSERT_EQ(seed.exitCode, 0) << seed.err;
+  EXPECT_NE(seed.out.find("named structures"), std::string::npos);
+
+  RunResult set = RunServerExecutable({"set", "--db", db, "PartNumberPrefix", "TC-"});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  RunResult badSet = RunServerExecutable({"set", "--db", db, "PartNumberDigits", "many"});
+  EXPECT_EQ(badSet.exitCode, 1);
+  EXPECT_EQ(badSet.err, "elm-server: PartNumberDigits must be a number from 1 to 18, not \"many\"\n");
+
+  {
+    elmserver::PdmStore store(db);
+    store.IssuePartNumber("PRD-1", "9_0");
+    EXPECT_FALSE(store.Structures().empty());
+  }
+  RunResult numbers = RunServerExecutable({"list", "--db", db, "numbers"});
+  EXPECT_EQ(numbers.exitCode, 0);
+  EXPECT_NE(numbers.out.find("1\tTC-000001\tPRD-1\t9_0\t"), std::string::npos) << numbers.out;
+  RunResult settings = RunServerExecutable({"list", "--db", db, "settings"});
+  EXPECT_NE(settings.out.find("PartNumberPrefix = TC-\n"), std::string::npos) << settings.out;
+
+  TempDir other;
+  std::ofstream(other.File("broken.xml")) << "<ElmServerSeed><Setting name=\"UseBookmark\"/></ElmServerSeed>";
+  RunResult broken = RunServerExecutable({"seed", "--db", db, other.File("broken.xml")});
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_EQ(broken.err, "elm-server: " + other.File("broken.xml") +
+                            ": <Setting> at byte 15 needs the attribute \"value\"; nothing of it was loaded\n");
+}
+
+}  // namespace

@@ -1,0 +1,239 @@
+// The store on its own: schema, durability across reopening, uniqueness,
+// and seed files that load all or nothing.
+#include "ServerTestSupport.h"
+
+#include "SeedFile.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+using namespace servertest;
+using elmserver::LoadSeed;
+using elmserver::PdmStore;
+using elmserver::SeedSummary;
+using elmserver::StoreConflict;
+using elmserver::StoreError;
+
+namespace {
+
+void Sql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* err = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+  std::string why = err ? err : "";
+  sqlite3_free(err);
+  sqlite3_close(db);
+  ASSERT_EQ(rc, SQLITE_OK) << why;
+}
+
+TEST(PdmStoreSchema, NewDatabaseIsInWalModeAndCarriesItsSchemaVersion) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  EXPECT_EQ(store.SchemaVersion(), PdmStore::kSchemaVersion);
+  EXPECT_EQ(store.JournalMode(), "wal");
+}
+
+TEST(PdmStoreSchema, DatabaseOfANewerServerIsRefusedUntouched) {
+  TempDir dir;
+  { PdmStore store(dir.File("a.db")); }
+  Sql(dir.File("a.db"), "PRAGMA user_version = 7");
+  try {
+    PdmStore store(dir.File("a.db"));
+    FAIL() << "a newer schema was opened";
+  } catch (const StoreError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              dir.File("a.db") + ": the database has schema version 7, newer than this server understands (1)");
+  }
+}
+
+TEST(PdmStoreSchema, FileThatIsNoDatabaseIsReportedWithItsName) {
+  TempDir dir;
+  FILE* f = std::fopen(dir.File("junk.db").c_str(), "w");
+  std::fputs("this is not an SQLite database, not even a little bit; padding padding padding padding", f);
+  std::fclose(f);
+  try {
+    PdmStore store(dir.File("junk.db"));
+    FAIL() << "junk opened";
+  } catch (const StoreError& e) {
+    EXPECT_NE(std::string(e.what()).find("junk.db"), std::string::npos) << e.what();
+  }
+}
+
+TEST(PdmStoreNumbers, SequenceContinuesAfterReopening) {
+  TempDir dir;
+  {
+    PdmStore store(dir.File("a.db"));
+    EXPECT_EQ(store.IssuePartNumber("a", "1_0").partNumber, "ELM-000001");
+    EXPECT_EQ(store.IssuePartNumber("b", "1_1").partNumber, "ELM-000002");
+  }
+  PdmStore store(dir.File("a.db"));
+  auto n = store.IssuePartNumber("c", "2_0");
+  EXPECT_EQ(n.seq, 3);
+  EXPECT_EQ(n.partNumber, "ELM-000003");
+  EXPECT_EQ(store.IssuedNumbers().size(), 3u);
+}
+
+TEST(PdmStoreNumbers, NumberThatWouldRepeatAnEarlierOneIsRefusedAndLeavesNoGap) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  store.SetSetting("PartNumberPrefix", "X1");
+  store.SetSetting("PartNumberDigits", "1");
+  EXPECT_EQ(store.IssuePartNumber("a", "1").partNumber, "X11");
+  store.SetSetting("PartNumberPrefix", "X");
+  for (int i = 2; i <= 10; ++i) EXPECT_EQ(store.IssuePartNumber("a", "1").partNumber, "X" + std::to_string(i));
+  try {
+    store.IssuePartNumber("b", "2");
+    FAIL() << "X11 was issued twice";
+  } catch (const StoreConflict& e) {
+    EXPECT_STREQ(e.what(), "part number X11 was issued before; change the part number prefix or width");
+  }
+  EXPECT_EQ(store.IssuedNumbers().size(), 10u);
+  store.SetSetting("PartNumberPrefix", "Y");
+  auto next = store.IssuePartNumber("c", "3");
+  EXPECT_EQ(next.seq, 11);
+  EXPECT_EQ(next.partNumber, "Y11");
+}
+
+TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  EXPECT_EQ(store.Setting("UseBookmark"), "false");
+  EXPECT_EQ(store.Setting("NoSuchSetting"), "");
+  struct Bad {
+    const char* name;
+    const char* value;
+    const char* message;
+  };
+  const Bad bad[] = {
+      {"UseBookmark", "yes", "UseBookmark must be true or false, not \"yes\""},
+      {"Show3DXSendConfigurationEnabled", "True", "Show3DXSendConfigurationEnabled must be true or false, not \"True\""},
+      {"PartNumberDigits", "0", "PartNumberDigits must be a number from 1 to 18, not \"0\""},
+      {"PartNumberDigits", "19", "PartNumberDigits must be a number from 1 to 18, not \"19\""},
+      {"PartNumberDigits", "-1", "PartNumberDigits must be a number from 1 to 18, not \"-1\""},
+      {"NamesListForm", "list", "NamesListForm must be joined or elements, not \"list\""},
+  };
+  for (const auto& b : bad) {
+    try {
+      store.SetSetting(b.name, b.value);
+      ADD_FAILURE() << b.name << "=" << b.value << " accepted";
+    } catch (const StoreConflict& e) {
+      EXPECT_STREQ(e.what(), b.message);
+    }
+  }
+  store.SetSetting("PartNumberDigits", "18");
+  store.SetSetting("Custom", "anything");
+  auto all = store.Settings();
+  EXPECT_EQ(all.size(), 6u);
+  EXPECT_EQ(store.Setting("PartNumberDigits"), "18");
+  EXPECT_EQ(store.Setting("UseBookmark"), "false");
+}
+
+TEST(PdmStoreStructures, TreeComesBackInOrderAndReplacingKeepsOneDefault) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  using elmserver::NamedStructure;
+  using elmserver::StructureNode;
+  NamedStructure s{"P", "S1", true, {}};
+  s.roots.push_back({"P", "P", {{"A", "A.1", {{"B", "B.1", {{"C", "C.1", {}}}}, {"B", "B.2", {}}}}, {"D", "", {}}}});
+  s.roots.push_back({"Q", "Q", {}});  // a second top element survives too
+  store.PutStructure(s);
+  store.PutStructure({"P", "S2", true, {{"P", "P", {}}}});
+
+  auto back = store.Structure("P", "S1");
+  ASSERT_TRUE(back.has_value());
+  ASSERT_EQ(back->roots.size(), 2u);
+  const auto& p = back->roots[0];
+  ASSERT_EQ(p.children.size(), 2u);
+  EXPECT_EQ(p.children[0].in, "A.1");
+  ASSERT_EQ(p.children[0].children.size(), 2u);
+  EXPECT_EQ(p.children[0].children[0].children.at(0).pn, "C");
+  EXPECT_EQ(p.children[0].children[1].in, "B.2");
+  EXPECT_EQ(p.children[1].pn, "D");
+  EXPECT_EQ(p.children[1].in, "");
+  EXPECT_EQ(back->roots[1].pn, "Q");
+
+  auto names = store.StructureNames("P");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_FALSE(names[0].isDefault);
+  EXPECT_TRUE(names[1].isDefault);
+
+  store.PutStructure({"P", "S1", false, {{"P", "P", {{"X", "X.1", {}}}}}});
+  back = store.Structure("P", "S1");
+  ASSERT_EQ(back->roots.size(), 1u);
+  EXPECT_EQ(back->roots[0].children.at(0).pn, "X");
+  EXPECT_FALSE(store.Structure("p", "S1").has_value());
+}
+
+TEST(PdmStoreStructures, NamesTheJoinedListCannotCarryAreRefused) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  EXPECT_THROW(store.PutStructure({"P", "a@EOL@b", false, {{"P", "P", {}}}}), StoreConflict);
+  EXPECT_THROW(store.PutStructure({"P", "", false, {{"P", "P", {}}}}), StoreConflict);
+  EXPECT_THROW(store.PutStructure({"", "n", false, {{"P", "P", {}}}}), StoreConflict);
+  EXPECT_TRUE(store.Structures().empty());
+}
+
+TEST(SeedFile, LoadsEveryKindAndReloadingReplacesStructures) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  const std::string seed = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ElmServerSeed>
+  <!-- comments are fine -->
+  <Setting name="UseBookmark" value="true"/>
+  <Setting name="PartNumberPrefix" value=""/>
+  <NamedStructure context="P-1" name="Main" default="true"><O pn="P-1" in="P-1"><O pn="C" in="C.1"/></O></NamedStructure>
+  <Process User="u" Activity="Transfer" Status="Finished"/>
+</ElmServerSeed>)";
+  SeedSummary s;
+  std::string error;
+  ASSERT_TRUE(LoadSeed(store, seed, s, error)) << error;
+  EXPECT_EQ(s.settings, 2);
+  EXPECT_EQ(s.structures, 1);
+  EXPECT_EQ(s.processes, 1);
+  EXPECT_EQ(store.Setting("UseBookmark"), "true");
+  EXPECT_EQ(store.IssuePartNumber("x", "1").partNumber, "000001");
+  ASSERT_TRUE(LoadSeed(store, seed, s, error)) << error;
+  EXPECT_EQ(store.Structures().size(), 1u);
+  EXPECT_EQ(store.Processes("u").size(), 2u);  // processes are history: they add up
+}
+
+TEST(SeedFile, AnyFaultLoadsNothingAndNamesTheElement) {
+  TempDir dir;
+  PdmStore store(dir.File("a.db"));
+  struct Case {
+    std::string body;
+    std::string error;
+  };
+  const std::string good = R"(<Setting name="UseBookmark" value="true"/><NamedStructure context="P" name="N"><O pn="P" in="P"/></NamedStructure>)";
+  const Case cases[] = {
+      {"<ElmServerSeed>" + good + R"(<Setting name="UseBookmark" value="maybe"/></ElmServerSeed>)",
+       "<Setting> at byte 129: UseBookmark must be true or false, not \"maybe\""},
+      {"<ElmServerSeed>" + good + R"(<NamedStructure context="P" name="M"><O in="x"/></NamedStructure></ElmServerSeed>)",
+       "<O> at byte 166 needs the attribute \"pn\""},
+      {"<ElmServerSeed>" + good + R"(<NamedStructure context="P" name="M"><O pn="P" in="P"><Part/></O></NamedStructure></ElmServerSeed>)",
+       "<Part> at byte 183: only <O> elements may stand inside a structure"},
+      {"<ElmServerSeed>" + good + R"(<NamedStructure context="P" name="M"/></ElmServerSeed>)",
+       "<NamedStructure> at byte 129 holds no <O> element"},
+      {"<ElmServerSeed>" + good + R"(<NamedStructure context="P" name="x@EOL@y"><O pn="P" in="P"/></NamedStructure></ElmServerSeed>)",
+       "<NamedStructure> at byte 129: a structure name must not contain the list separator @EOL@"},
+      {"<ElmServerSeed>" + good + R"(<Process User="u" Status="s"/></ElmServerSeed>)",
+       "<Process> at byte 129 needs the attribute \"Activity\""},
+      {"<ElmServerSeed>" + good + R"(<Widget/></ElmServerSeed>)",
+       "<Widget> at byte 129 is not known; use <Setting>, <NamedStructure> or <Process>"},
+      {"<Seed/>", "the root element must be <ElmServerSeed>, not <Seed>"},
+      {"<ElmServerSeed>", "not well-formed XML: Start-end tags mismatch at byte 14"},
+  };
+  for (const auto& c : cases) {
+    SeedSummary s;
+    std::string error;
+    EXPECT_FALSE(LoadSeed(store, c.body, s, error)) << c.body;
+    EXPECT_EQ(error, c.error);
+  }
+  EXPECT_EQ(store.Setting("UseBookmark"), "false");
+  EXPECT_TRUE(store.Structures().empty());
+  EXPECT_TRUE(store.Processes("").empty());
+}
+
+}  // namespace

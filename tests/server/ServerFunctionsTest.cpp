@@ -1,0 +1,324 @@
+// Every server function, driven through the plug-in's own request document
+// and transport, as the commands use them.
+#include "ServerTestSupport.h"
+
+#include "SeedFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace servertest;
+using elmserver::PdmStore;
+
+namespace {
+
+class ServerFunctions : public ::testing::Test {
+protected:
+  InProcessServer server;
+
+  void givenSeed(const std::string& xml) {
+    elmserver::SeedSummary summary;
+    std::string error;
+    ASSERT_TRUE(elmserver::LoadSeed(server.Store(), xml, summary, error)) << error;
+  }
+  std::string attribute(const ELMRequestXml& response, const char* name) {
+    CATUnicodeString v("<absent>");
+    response.GetResponseAttribute(name, v);
+    return v.ConvertToChar();
+  }
+};
+
+const char* const kStructures = R"(<ElmServerSeed>
+  <NamedStructure context="PRD-1000" name="Front axle">
+    <O pn="PRD-1000" in="PRD-1000">
+      <O pn="PRD-1100" in="PRD-1100.1">
+        <O pn="PRD-1110" in="PRD-1110.1"/>
+        <O pn="PRD-1110" in="PRD-1110.2"/>
+      </O>
+      <O pn="PRD-1200" in=""/>
+    </O>
+  </NamedStructure>
+  <NamedStructure context="PRD-1000" name="Rear axle" default="true">
+    <O pn="PRD-1000" in="PRD-1000"><O pn="PRD-1300" in="PRD-1300.1"/></O>
+  </NamedStructure>
+  <NamedStructure context="PRD-2000" name="Other product">
+    <O pn="PRD-2000" in="PRD-2000"/>
+  </NamedStructure>
+</ElmServerSeed>)";
+
+TEST_F(ServerFunctions, ConnectionCheckSucceedsAndTestMirrorsEveryAttributeInOrder) {
+  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+
+  ELMRequestXml response;
+  std::string id;
+  ASSERT_EQ(Call("Test", {{"ExecuteTest", "Mirror"}, {"Server", "OK"}, {"Server", "second"}, {"Empty", ""}}, response, &id),
+            S_OK);
+  EXPECT_EQ(std::string(response.GetResponseId().ConvertToChar()), id);
+  EXPECT_EQ(AttributeOfNodes(response, "/ELM/Response/Attribute", "name"),
+            (std::vector<std::string>{"ExecuteTest", "Server", "Server", "Empty"}));
+  EXPECT_EQ(AttributeOfNodes(response, "/ELM/Response/Attribute", "value"),
+            (std::vector<std::string>{"Mirror", "OK", "second", ""}));
+  EXPECT_FALSE(ErrorsOf(response).any);
+}
+
+TEST_F(ServerFunctions, PartNumbersAreConsecutiveAndRecordWhoAskedForThem) {
+  ELMRequestXml first, second;
+  std::string id1, id2;
+  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "prd-00042"}}, first, &id1), S_OK);
+  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "prd-00043"}}, second, &id2), S_OK);
+  EXPECT_EQ(attribute(first, "PartNumber"), "ELM-000001");
+  EXPECT_EQ(attribute(second, "PartNumber"), "ELM-000002");
+  EXPECT_EQ(std::string(second.GetResponseId().ConvertToChar()), id2);
+
+  auto issued = server.Store().IssuedNumbers();
+  ASSERT_EQ(issued.size(), 2u);
+  EXPECT_EQ(issued[0].requestedBy, "prd-00042");
+  EXPECT_EQ(issued[0].requestId, id1);
+  EXPECT_EQ(issued[1].requestedBy, "prd-00043");
+}
+
+TEST_F(ServerFunctions, PartNumberFormatFollowsTheSettingsAndOutgrowsItsWidth) {
+  server.Store().SetSetting("PartNumberPrefix", "TC");
+  server.Store().SetSetting("PartNumberDigits", "1");
+  std::vector<std::string> got;
+  for (int i = 0; i < 10; ++i) {
+    ELMRequestXml r;
+    ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "x"}}, r), S_OK);
+    got.push_back(attribute(r, "PartNumber"));
+  }
+  EXPECT_EQ(got.front(), "TC1");
+  EXPECT_EQ(got[8], "TC9");
+  EXPECT_EQ(got.back(), "TC10");
+}
+
+TEST_F(ServerFunctions, PartNumberRequestWithoutOrWithEmptyCurrentIdentifierIssuesNothing) {
+  ELMRequestXml missing, empty;
+  ASSERT_EQ(Call("GetPartnumber", {}, missing), S_OK);
+  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", ""}}, empty), S_OK);
+  auto e1 = ErrorsOf(missing);
+  auto e2 = ErrorsOf(empty);
+  EXPECT_EQ(e1.codes, std::vector<int>{1004});
+  EXPECT_EQ(e1.texts, std::vector<std::string>{"The request attribute \"PartNumber\" is missing."});
+  EXPECT_EQ(e2.codes, std::vector<int>{1005});
+  EXPECT_EQ(e2.texts, std::vector<std::string>{"The request attribute \"PartNumber\" is empty."});
+  CATUnicodeString pn;
+  EXPECT_EQ(missing.GetResponseAttribute("PartNumber", pn), E_FAIL);
+  EXPECT_TRUE(server.Store().IssuedNumbers().empty());
+}
+
+TEST_F(ServerFunctions, SettingsInfoAnswersBothSwitchesAsTheClientReadsThem) {
+  ELMRequestXml before;
+  ASSERT_EQ(Call("GetSettingsInfo", {}, before), S_OK);
+  EXPECT_EQ(AttributeOfNodes(before, "//Show3DXSendConfigurationEnabled", "value"), std::vector<std::string>{"false"});
+  EXPECT_EQ(AttributeOfNodes(before, "//UseBookmark", "value"), std::vector<std::string>{"false"});
+
+  givenSeed(R"(<ElmServerSeed><Setting name="UseBookmark" value="true"/>
+               <Setting name="Show3DXSendConfigurationEnabled" value="true"/></ElmServerSeed>)");
+  ELMRequestXml after;
+  ASSERT_EQ(Call("GetSettingsInfo", {}, after), S_OK);
+  EXPECT_EQ(AttributeOfNodes(after, "//Show3DXSendConfigurationEnabled", "value"), std::vector<std::string>{"true"});
+  EXPECT_EQ(AttributeOfNodes(after, "//UseBookmark", "value"), std::vector<std::string>{"true"});
+  EXPECT_FALSE(ErrorsOf(after).any);
+}
+
+TEST_F(ServerFunctions, AcceptedTransferIsRecordedWithAProcessForItsUser) {
+  ELMRequestXml response;
+  std::string id;
+  ASSERT_EQ(Call("SendEnoviaObjectToTC", TransferAttrs("jdoe"), response, &id), S_OK);
+  EXPECT_FALSE(ErrorsOf(response).any);
+  auto messages = MessagesOf(response);
+  EXPECT_EQ(messages.codes, std::vector<int>{2000});
+  EXPECT_EQ(messages.texts, std::vector<std::string>{"Transfer 1 of PRD-1000 recorded for jdoe."});
+
+  auto transfers = server.Store().Transfers();
+  ASSERT_EQ(transfers.size(), 1u);
+  const auto& t = transfers[0].request;
+  EXPECT_EQ(t.requestId, id);
+  EXPECT_EQ(t.user, "jdoe");
+  EXPECT_EQ(t.name, "PRD-1000");
+  EXPECT_EQ(t.revision, "A");
+  EXPECT_EQ(t.transferType, "VPMReference");
+  EXPECT_EQ(t.expandLevel, -1);
+  EXPECT_FALSE(t.force);
+  EXPECT_TRUE(t.removeExisting);
+  EXPECT_FALSE(t.sendConfiguration);
+  EXPECT_FALSE(t.folderOnly);
+  EXPECT_TRUE(t.parallel);
+
+  ELMRequestXml processes;
+  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "jdoe"}}, processes), S_OK);
+  EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Activity"), std::vector<std::string>{"Transfer to Teamcenter"});
+  EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Description"),
+            std::vector<std::string>{
+                "VPMReference PRD-1000 A (VPMReference), expand level -1, removing vanished children, substructures in parallel"});
+}
+
+TEST_F(ServerFunctions, TransferWithBadValuesListsEveryFaultAndRecordsNothing) {
+  Attrs attrs = TransferAttrs();
+  auto set = [&](const std::string& name, const std::string& value) {
+    for (auto& [n, v] : attrs)
+      if (n == name) v = value;
+  };
+  set("user", "");
+  set("transfer_type", "Part");
+  set("expand_level", "-2");
+  set("force", "TRUE");
+  set("3DEXP", "false");
+  ELMRequestXml response;
+  ASSERT_EQ(Call("SendEnoviaObjectToTC", attrs, response), S_OK);
+  auto e = ErrorsOf(response);
+  EXPECT_EQ(e.codes, (std::vector<int>{1006, 1005, 1006, 1006, 1006}));
+  ASSERT_EQ(e.texts.size(), 5u);
+  EXPECT_EQ(e.texts[0], "The request attribute \"3DEXP\" must be true: only 3DEXPERIENCE clients are served.");
+  EXPECT_EQ(e.texts[1], "The request attribute \"user\" is empty.");
+  EXPECT_EQ(e.texts[2], "The request attribute \"transfer_type\" must be VPMReference, Folder or Bookmark, not \"Part\".");
+  EXPECT_EQ(e.texts[3],
+            "The request attribute \"expand_level\" must be -1 (all levels) or a level from 0 on, not \"-2\".");
+  EXPECT_EQ(e.texts[4], "The request attribute \"force\" must be true or false, not \"TRUE\".");
+  EXPECT_TRUE(server.Store().Transfers().empty());
+  EXPECT_TRUE(server.Store().Processes("").empty());
+}
+
+TEST_F(ServerFunctions, TransferExpandLevelMustBeAWholeNumber) {
+  for (const char* bad : {"", "abc", "3x", " 3", "1.5", "99999999999"}) {
+    Attrs attrs = TransferAttrs();
+    attrs[6].second = bad;
+    ELMRequestXml response;
+    ASSERT_EQ(Call("SendEnoviaObjectToTC", attrs, response), S_OK);
+    EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{std::string(bad).empty() ? 1005 : 1006}) << "expand_level " << bad;
+  }
+  Attrs folder = TransferAttrs();
+  folder[5].second = "Folder";
+  folder[4].second = "";  // folders may come without a revision
+  folder[6].second = "0";
+  ELMRequestXml ok;
+  ASSERT_EQ(Call("SendEnoviaObjectToTC", folder, ok), S_OK);
+  EXPECT_FALSE(ErrorsOf(ok).any);
+  ASSERT_EQ(server.Store().Transfers().size(), 1u);
+  EXPECT_EQ(server.Store().Transfers()[0].request.expandLevel, 0);
+}
+
+TEST_F(ServerFunctions, TransferWithoutAttributesNamesEachMissingOne) {
+  ELMRequestXml response;
+  ASSERT_EQ(Call("SendEnoviaObjectToTC", {{"3DEXP", "true"}}, response), S_OK);
+  auto e = ErrorsOf(response);
+  EXPECT_EQ(e.codes, std::vector<int>(11, 1004));
+  ASSERT_EQ(e.texts.size(), 11u);
+  EXPECT_EQ(e.texts.front(), "The request attribute \"user\" is missing.");
+  EXPECT_EQ(e.texts.back(), "The request attribute \"TRANSFER_SUBSTRUCTURES_PARALLEL\" is missing.");
+}
+
+TEST_F(ServerFunctions, StructureNamesInTheJoinedForm) {
+  givenSeed(kStructures);
+  ELMRequestXml response;
+  ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}}, response), S_OK);
+  EXPECT_EQ(attribute(response, "OakNames"), "Front axle@EOL@Rear axle");
+  CATListValCATUnicodeString names;
+  ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK);
+  ASSERT_EQ(names.Size(), 2);
+  EXPECT_STREQ(names[1].ConvertToChar(), "Front axle");
+  EXPECT_STREQ(names[2].ConvertToChar(), "Rear axle");
+}
+
+TEST_F(ServerFunctions, StructureNamesInTheElementFormCarryTheDefault) {
+  givenSeed(kStructures);
+  server.Store().SetSetting("NamesListForm", "elements");
+  ELMRequestXml response;
+  ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}}, response), S_OK);
+  // The element form leaves "value" empty, so the client reads the children.
+  EXPECT_EQ(attribute(response, "OakNames"), "");
+  CATListValCATUnicodeString names;
+  CATRawCollint defaults;
+  ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, &defaults), S_OK);
+  ASSERT_EQ(names.Size(), 2);
+  EXPECT_STREQ(names[1].ConvertToChar(), "Front axle");
+  EXPECT_STREQ(names[2].ConvertToChar(), "Rear axle");
+  ASSERT_EQ(defaults.Size(), 2);
+  EXPECT_EQ(defaults[1], 0);
+  EXPECT_EQ(defaults[2], 1);
+}
+
+TEST_F(ServerFunctions, StructureNamesOfAnUnknownProductAreAnEmptyListInBothForms) {
+  givenSeed(kStructures);
+  for (const char* form : {"joined", "elements"}) {
+    server.Store().SetSetting("NamesListForm", form);
+    ELMRequestXml response;
+    ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-9999"}}, response), S_OK);
+    CATListValCATUnicodeString names;
+    names.Append("stale");
+    EXPECT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK) << form;
+    EXPECT_EQ(names.Size(), 0) << form;
+    EXPECT_FALSE(ErrorsOf(response).any) << form;
+  }
+  ELMRequestXml noContext;
+  ASSERT_EQ(Call("GetStructureNames", {}, noContext), S_OK);
+  EXPECT_EQ(ErrorsOf(noContext).codes, std::vector<int>{1004});
+}
+
+TEST_F(ServerFunctions, StructureForNameIsTheStoredTreeOfNestedO) {
+  givenSeed(kStructures);
+  ELMRequestXml response;
+  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "Front axle"}}, response), S_OK);
+  EXPECT_FALSE(ErrorsOf(response).any);
+  EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure/O", "pn"), std::vector<std::string>{"PRD-1000"});
+  EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure/O/O", "in"),
+            (std::vector<std::string>{"PRD-1100.1", ""}));
+  EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure/O/O[1]/O", "in"),
+            (std::vector<std::string>{"PRD-1110.1", "PRD-1110.2"}));
+  EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure//O", "pn").size(), 5u);
+  EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure", "pn").size(), 1u);
+}
+
+TEST_F(ServerFunctions, StructureForAnUnknownNameOrProductIsAnError) {
+  givenSeed(kStructures);
+  ELMRequestXml wrongName, wrongContext, noName;
+  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "front axle"}}, wrongName), S_OK);
+  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-2000"}, {"OakName", "Front axle"}}, wrongContext),
+            S_OK);
+  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", ""}}, noName), S_OK);
+  EXPECT_EQ(ErrorsOf(wrongName).codes, std::vector<int>{1007});
+  EXPECT_EQ(ErrorsOf(wrongName).texts, std::vector<std::string>{"No structure named \"front axle\" is stored for PRD-1000."});
+  EXPECT_EQ(ErrorsOf(wrongContext).codes, std::vector<int>{1007});
+  EXPECT_EQ(ErrorsOf(noName).codes, std::vector<int>{1005});
+  EXPECT_TRUE(AttributeOfNodes(wrongName, "//ELMNamedStructure", "pn").empty());
+}
+
+TEST_F(ServerFunctions, ProcessInfoListsOnlyTheUsersProcessesWithAllSevenTexts) {
+  givenSeed(R"(<ElmServerSeed>
+    <Process User="jdoe" Activity="Transfer" Status="Failed" Description="PRD-1 A" Start="2026-01-02 10:00"
+             End="2026-01-02 10:05" ErrorMsg="Teamcenter refused PRD-1: &quot;locked&quot;"/>
+    <Process User="asmith" Activity="Transfer" Status="Running" Description="PRD-2"/>
+    <Process User="jdoe" Activity="Release" Status="Finished"/>
+  </ElmServerSeed>)");
+  ELMRequestXml response;
+  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "jdoe"}}, response), S_OK);
+  const char* pd = "/*/Response/*/PD";
+  EXPECT_EQ(AttributeOfNodes(response, pd, "Activity"), (std::vector<std::string>{"Transfer", "Release"}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "Status"), (std::vector<std::string>{"Failed", "Finished"}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "Description"), (std::vector<std::string>{"PRD-1 A", ""}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "Start"), (std::vector<std::string>{"2026-01-02 10:00", ""}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "End"), (std::vector<std::string>{"2026-01-02 10:05", ""}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "User"), (std::vector<std::string>{"jdoe", "jdoe"}));
+  EXPECT_EQ(AttributeOfNodes(response, pd, "ErrorMsg"),
+            (std::vector<std::string>{"Teamcenter refused PRD-1: \"locked\"", ""}));
+
+  ELMRequestXml nobody;
+  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "nobody"}}, nobody), S_OK);
+  EXPECT_TRUE(AttributeOfNodes(nobody, pd, "Activity").empty());
+  EXPECT_FALSE(ErrorsOf(nobody).any);
+
+  ELMRequestXml empty;
+  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", ""}}, empty), S_OK);
+  EXPECT_EQ(ErrorsOf(empty).codes, std::vector<int>{1005});
+}
+
+TEST_F(ServerFunctions, TextsOutsideAsciiAndXmlSpecialsTravelUnchanged) {
+  const std::string odd = "Bügel <Ø 12> & \"Träger\" 'x' \xE2\x82\xAC";
+  ELMRequestXml response;
+  ASSERT_EQ(Call("Test", {{"Server", odd}}, response), S_OK);
+  EXPECT_EQ(attribute(response, "Server"), odd);
+  ELMRequestXml pn;
+  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", odd}}, pn), S_OK);
+  EXPECT_EQ(server.Store().IssuedNumbers().at(0).requestedBy, odd);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "ElmServer.h"
+#include "PdmStore.h"
+
+#include "ELMRequestXml.h"
+
+#include <sys/types.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace servertest {
+
+/// A fresh directory under the system's temporary directory, removed with
+/// everything in it when the object goes.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return m_path; }
+  std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+  std::string m_path;
+};
+
+/// The server inside the test process on an ephemeral loopback port, with
+/// ELM_SERVER_URL pointing the plug-in's transport at it.
+class InProcessServer {
+public:
+  explicit InProcessServer(const std::string& basePath = "/plm/api/");
+  ~InProcessServer();
+  elmserver::PdmStore& Store() { return *m_store; }
+  const std::string& Url() const { return m_url; }
+  int Port() const { return m_server->Port(); }
+
+private:
+  TempDir m_dir;
+  std::unique_ptr<elmserver::PdmStore> m_store;
+  std::unique_ptr<elmserver::ElmServer> m_server;
+  std::string m_url;
+};
+
+/// Sends a request through the plug-in's own transport.
+HRESULT SendThroughPlugin(const ELMRequestXml& request, ELMRequestXml& response);
+HRESULT CheckConnectionThroughPlugin();
+
+using Attrs = std::vector<std::pair<std::string, std::string>>;
+
+/// Builds the request as the plug-in does, sends it and parses the answer
+/// into response; the result is the transport's.
+HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, std::string* requestId = nullptr);
+
+/// Codes and texts of the answer's errors as the plug-in reads them.
+struct Errors {
+  bool any = false;
+  std::vector<int> codes;
+  std::vector<std::string> texts;
+};
+Errors ErrorsOf(const ELMRequestXml& response);
+/// Codes and texts of the answer's messages.
+Errors MessagesOf(const ELMRequestXml& response);
+
+/// Attribute values of the elements an XPath expression selects, in order.
+std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute);
+
+/// The twelve attributes of a transfer as the send dialogs fill them.
+Attrs TransferAttrs(const std::string& user = "jdoe");
+
+/// Raw POST of bytes, for bodies the plug-in can never produce.
+struct RawAnswer {
+  int status = 0;
+  std::string body;
+};
+RawAnswer RawPost(int port, const std::string& path, const std::string& body);
+RawAnswer RawGet(int port, const std::string& path);
+
+/// The built elm-server executable, run as a child process.
+class ServerProcess {
+public:
+  /// Starts `elm-server args...`; its standard error goes to logFile.
+  ServerProcess(const std::vector<std::string>& args, const std::string& logFile);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  /// Waits for the "listening on" line and gives the URL it names; empty
+  /// when the process ended or stayed silent for 15 s.
+  std::string WaitForUrl();
+  /// Sends the signal and waits; gives the exit status, or 128 + signal.
+  int Signal(int sig);
+  /// Waits for the process to end by itself; bounded by 15 s, then killed.
+  int Wait();
+  pid_t Pid() const { return m_pid; }
+  const std::string& Stdout() const { return m_out; }
+
+private:
+  pid_t m_pid = -1;
+  int m_outFd = -1;
+  std::string m_out;
+  int m_status = -1;
+};
+
+/// Runs the executable to its end, with standard output and error captured.
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+RunResult RunServerExecutable(const std::vector<std::string>& args);
+
+/// Forks one child per body, all before waiting on any. Bodies must not use
+/// gtest assertions; a body's return value is its child's exit code.
+std::vector<pid_t> ForkClients(const std::vector<std::function<int()>>& bodies);
+/// Exit codes of the children, in order; all must end within seconds, else
+/// the late ones are killed and give -2.
+std::vector<int> WaitClients(const std::vector<pid_t>& pids, int seconds);
+
+}  // namespace servertest
