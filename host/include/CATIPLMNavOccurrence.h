@@ -1,0 +1,23 @@
+#pragma once
+
+#include "CATBaseUnknown.h"
+#include "CATListValCATBaseUnknown_var.h"
+
+class CATIPLMNavReference;
+class CATIPLMNavInstance;
+
+/// A node of the navigation tree. Every out pointer carries a reference
+/// that the caller releases.
+class ExportedByELMHost CATIPLMNavOccurrence : public virtual CATBaseUnknown {
+  CATDeclareInterface(CATIPLMNavOccurrence)
+public:
+  /// The PLM object the node shows.
+  virtual HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const;
+  /// The instance that places the node under its parent; fails for a root node.
+  virtual HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const;
+  /// The parent node; fails for a root node.
+  virtual HRESULT GetFather(CATIPLMNavOccurrence*& father) const;
+  /// Appends the child nodes, in tree order.
+  virtual HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const;
+};
+using CATIPLMNavOccurrence_var = CATVar<CATIPLMNavOccurrence>;

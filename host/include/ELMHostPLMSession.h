@@ -1,0 +1,101 @@
+#pragma once
+
+#include "ELMHostExport.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CATApplicationFrame;
+class CATBaseUnknown;
+class CATFrmEditor;
+class CATFrmLayout;
+class CATITypeDictionary;
+
+namespace elmhost {
+
+class PLMObject;
+class PLMOccurrence;
+
+/// One save as the session saw it: which objects, and how it ended.
+struct SaveRecord {
+  std::vector<std::string> objectIds;
+  bool ok = false;
+  std::string error;  ///< the platform's error text of a failed save
+};
+
+/// The PLM session the host shows: objects with their types and attributes,
+/// the navigation tree of the current window, the window's selection, the
+/// search selection, the workbench and the connected user. It is read from a
+/// JSON file, and saving objects writes the file back (a temporary file
+/// renamed over it, so an interrupted save never leaves half a session).
+///
+/// The session made last is the current one: the platform's frame, layout,
+/// editors and PLM services work on it. Destroying it makes the previous one
+/// current again.
+class ExportedByELMHost PLMSession {
+public:
+  ~PLMSession();
+  PLMSession(const PLMSession&) = delete;
+  PLMSession& operator=(const PLMSession&) = delete;
+
+  /// Reads the session file path. On failure gives null and error, which
+  /// names the file, the place in it (line and column, or the JSON path of
+  /// the offending value) and what is wrong.
+  static std::unique_ptr<PLMSession> Load(const std::string& path, std::string& error);
+  /// As Load, from text; saving writes to path (empty: saving fails).
+  static std::unique_ptr<PLMSession> FromText(const std::string& text, const std::string& path, std::string& error);
+  static PLMSession* Current();
+
+  CATApplicationFrame& Frame();
+  CATFrmLayout& Layout();
+  /// The editor of the tree window; null when the session has no tree.
+  CATFrmEditor* WindowEditor();
+  /// The editor holding the search selection.
+  CATFrmEditor* SearchEditor();
+  CATITypeDictionary* TypeDictionary();
+
+  /// The object or tree node with this id, or null (no reference added).
+  CATBaseUnknown* Find(const std::string& id) const;
+  PLMObject* FindObject(const std::string& id) const;
+  /// An attribute's current value in memory; empty when absent.
+  std::string AttributeValue(const std::string& objectId, const std::string& attribute) const;
+
+  struct User {
+    std::string login, role, organization, project;
+  };
+  const User& ConnectedUser() const { return m_user; }
+  const std::string& Path() const { return m_path; }
+
+  // Records that tests and the host read.
+  int MaturityQueries() const { return m_maturityQueries; }
+  const std::vector<SaveRecord>& Saves() const { return m_saves; }
+  /// Called after every save, successful or not.
+  void SetSaveObserver(std::function<void(const SaveRecord&)> observer) { m_saveObserver = std::move(observer); }
+
+  // Used by the platform services of the host.
+  /// Whether the session is set to make the named platform service fail.
+  bool ServiceFails(const std::string& service) const;
+  void CountMaturityQuery() { ++m_maturityQueries; }
+  /// Saves the objects: updates the file, or fails as the session is told to.
+  /// On failure error holds the platform text (possibly empty).
+  bool SaveObjects(const std::vector<PLMObject*>& objects, std::string& error);
+  /// The identificators of all objects in the version family of object.
+  std::vector<PLMObject*> VersionsOf(const PLMObject& object) const;
+
+  struct Impl;
+
+private:
+  PLMSession();
+  std::unique_ptr<Impl> m_impl;
+  std::string m_path;
+  User m_user;
+  int m_maturityQueries = 0;
+  std::vector<SaveRecord> m_saves;
+  std::function<void(const SaveRecord&)> m_saveObserver;
+  PLMSession* m_previous = nullptr;
+};
+
+}  // namespace elmhost

@@ -1,0 +1,158 @@
+#pragma once
+
+// The session's objects behind the platform's PLM interfaces. Private to the
+// host library; the plug-in sees only the interfaces.
+
+#include "CATIAdpPLMIdentificator.h"
+#include "CATICkeObject.h"
+#include "CATIPLMComponent.h"
+#include "CATIPLMNavInstance.h"
+#include "CATIPLMNavOccurrence.h"
+#include "CATIPLMNavReference.h"
+#include "CATIType.h"
+#include "CATITypeDictionary.h"
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace elmhost {
+
+class PLMSession;
+
+class PLMType : public CATIType {
+public:
+  PLMType(std::string name, std::string userName) : m_name(std::move(name)), m_userName(std::move(userName)) {}
+  CATUnicodeString Name() const override { return m_name.c_str(); }
+  CATUnicodeString UserName() const override { return m_userName.c_str(); }
+  CATIType_var Supertype() const override { return CATIType_var(m_super); }
+  HRESULT ListSubTypes(CATListValCATBaseUnknown_var& subtypes) const override;
+  bool IsaKindOf(const CATIType_var& type) const override;
+
+  void SetSupertype(PLMType* super);
+  const std::string& name() const { return m_name; }
+
+private:
+  std::string m_name;
+  std::string m_userName;
+  PLMType* m_super = nullptr;          // the dictionary owns every type
+  std::vector<PLMType*> m_subtypes;
+};
+
+class PLMTypeDictionary : public CATITypeDictionary {
+public:
+  PLMTypeDictionary();
+  ~PLMTypeDictionary() override;
+  HRESULT FindType(const CATUnicodeString& name, CATIType_var& type) const override;
+
+  PLMType* Find(const std::string& name) const;
+  /// Adds a type under super (empty: a topmost type); false when the name is taken or super unknown.
+  bool Add(const std::string& name, const std::string& super, const std::string& userName);
+  bool IsInstanceKind(const std::string& name) const;
+
+private:
+  std::map<std::string, CATVar<PLMType>> m_types;
+};
+
+/// A PLM object of the session: a reference or an instance.
+class PLMObject : public CATIPLMComponent, public CATICkeObject {
+public:
+  struct Data {
+    std::string id;
+    std::string type;
+    std::vector<std::pair<std::string, std::string>> attributes;  // in file order
+    bool hasIdentificator = true;
+    bool saved = true;
+    std::string maturity;
+    std::string versionFamily;
+  };
+
+  PLMObject(PLMSession* session, Data data) : m_session(session), m_data(std::move(data)) {}
+
+  HRESULT GetAdpID(CATIAdpPLMIdentificator*& identificator) override;
+  HRESULT GetPLMTypeName(CATUnicodeString& typeName) const override;
+  HRESULT ShowValue(const CATUnicodeString& name, CATUnicodeString& value) const override;
+  HRESULT SetValueFromString(const CATUnicodeString& name, const CATUnicodeString& value) override;
+
+  const Data& data() const { return m_data; }
+  PLMSession* session() const { return m_session; }
+  void MarkSaved() { m_data.saved = true; }
+  /// The session is going away: the object stays usable but answers alone.
+  void Detach() { m_session = nullptr; }
+  const std::string* Attribute(const std::string& name) const;
+
+protected:
+  HRESULT AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const;
+
+private:
+  PLMSession* m_session;
+  Data m_data;
+};
+
+class PLMReferenceObject : public PLMObject, public CATIPLMNavReference {
+public:
+  using PLMObject::PLMObject;
+  HRESULT GetAttributeValue(const CATUnicodeString& name, CATListValCATUnicodeString& values) const override {
+    return AttributeValues(name, values);
+  }
+};
+
+class PLMInstanceObject : public PLMObject, public CATIPLMNavInstance {
+public:
+  using PLMObject::PLMObject;
+  HRESULT GetAttributeValue(const CATUnicodeString& name, CATListValCATUnicodeString& values) const override {
+    return AttributeValues(name, values);
+  }
+  HRESULT GetFatherComponent(CATIPLMComponent*& father) const override;
+  void SetFather(PLMObject* father) {
+    if (!m_father) m_father = father;
+  }
+
+private:
+  CATVar<PLMObject> m_father;
+};
+
+class PLMIdentificator : public CATIAdpPLMIdentificator {
+public:
+  explicit PLMIdentificator(PLMObject* object) : m_object(object) {}
+  HRESULT IsSaved(bool& saved) const override;
+  CATUnicodeString GetIdentifierText() const override { return m_object->data().id.c_str(); }
+  PLMObject* object() const { return m_object.get(); }
+
+private:
+  CATVar<PLMObject> m_object;
+};
+
+/// A node of the navigation tree.
+class PLMOccurrence : public CATIPLMNavOccurrence {
+public:
+  PLMOccurrence(std::string id, PLMReferenceObject* reference, PLMInstanceObject* instance, PLMOccurrence* father)
+      : m_id(std::move(id)), m_reference(reference), m_instance(instance), m_father(father) {}
+
+  HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const override;
+  HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const override;
+  HRESULT GetFather(CATIPLMNavOccurrence*& father) const override;
+  HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const override;
+
+  const std::string& id() const { return m_id; }
+  PLMOccurrence* father() const { return m_father; }
+  PLMReferenceObject* reference() const { return m_reference.get(); }
+  void AddChild(PLMOccurrence* child) { m_children.push_back(child); }
+  void Detach() {
+    m_father = nullptr;
+    m_children.clear();
+  }
+
+private:
+  std::string m_id;
+  CATVar<PLMReferenceObject> m_reference;
+  CATVar<PLMInstanceObject> m_instance;
+  PLMOccurrence* m_father;                 // the session owns every node
+  std::vector<PLMOccurrence*> m_children;
+};
+
+/// The object behind an identificator, or null when it is not one of ours.
+PLMObject* ObjectOf(CATIAdpPLMIdentificator* identificator);
+
+}  // namespace elmhost
