@@ -1,5 +1,7 @@
 #include "ELMDebug.h"
 
+#include "ELMPerformance.h"
+
 #include "CATGetEnv.h"
 #include "CATUnicodeString.h"
 
@@ -12,6 +14,11 @@ unsigned char ELMDebug::s_bDebugSet = 0;
 namespace {
 
 // One line, then a flush, so traces interleave sanely with other writers.
+// The profiler's key: the scope name immediately followed by its line.
+void profilerKey(char (&key)[2048], const char* name, int line) {
+  std::snprintf(key, sizeof key, "%s%d", name ? name : "", line);
+}
+
 void emit(const char* a, const char* b, const char* c, int number, const char* d) {
   std::fputs(a, stdout);
   std::fputs(b, stdout);
@@ -33,12 +40,23 @@ void ELMDebug::Open() {
     else if (value && std::strcmp(value, "ONT") == 0)
       s_iDebug = 2;
   }
-  // Level 2 belongs to the method profiler: nothing is written.
-  if (s_iDebug == 1) emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, ") start");
+  if (s_iDebug == 1) {
+    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, ") start");
+  } else if (s_iDebug == 2) {
+    char key[2048];
+    profilerKey(key, m_pName, m_iLine);
+    ELMPerformance::EnterMethod(key);
+  }
 }
 
 void ELMDebug::Close() {
-  if (s_iDebug == 1) emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, m_iFailed ? ") end  " : ") end OK");
+  if (s_iDebug == 1) {
+    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, m_iFailed ? ") end  " : ") end OK");
+  } else if (s_iDebug == 2) {
+    char key[2048];
+    profilerKey(key, m_pName, m_iLine);
+    ELMPerformance::LeaveMethod(key);
+  }
 }
 
 void ELMDebug::WriteFailure(const char* scopeName, int line) {
