@@ -21,7 +21,9 @@ bool atComment(const std::string& s, std::size_t i) { return i + 1 < s.size() &&
 }  // namespace
 
 void KeyValueFile::Parse(const std::string& text, std::map<std::string, std::string>& out, const ErrorFn& onError) {
-  std::istringstream in(text);
+  // Editors on the users' side often save UTF-8 with a byte order mark.
+  static const std::string bom = "\xEF\xBB\xBF";
+  std::istringstream in(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size()) : text);
   std::string line;
   int lineNo = 0;
   while (std::getline(in, line)) {

@@ -50,7 +50,7 @@ const ParsedFile* load(const std::string& path) {
   if (file.size == size && file.mtimeNs == mtimeNs) return &file;
   file.entries.clear();
   bool opened = KeyValueFile::Read(path, file.entries, [&path](int line, const std::string& reason) {
-    std::fprintf(stderr, "ELMHost: %s:%d: %s; line skipped\n", path.c_str(), line, reason.c_str());
+    std::fprintf(stderr, "%s:%d: %s (line skipped)\n", path.c_str(), line, reason.c_str());
   });
   if (!opened) {
     cache().erase(path);

@@ -1,0 +1,63 @@
+#include "CATApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Fired {
+  std::vector<std::int64_t> at;
+};
+
+void recordTime(CATCommand*, int, void* data) {
+  auto* fired = static_cast<Fired*>(data);
+  fired->at.push_back(elmhost::Dispatch::Current()->Now());
+}
+
+}  // namespace
+
+TEST(CATApplication, TheFirstApplicationIsTheMainOneWhileItLives) {
+  EXPECT_EQ(CATApplication::MainApplication(), nullptr);
+  {
+    CATApplication app("elm", CATListValCATString{"cnext", "-batch"});
+    CATApplication second("other", 0, nullptr);
+    EXPECT_EQ(CATApplication::MainApplication(), &app);
+  }
+  EXPECT_EQ(CATApplication::MainApplication(), nullptr);
+}
+
+TEST(CATApplication, GetArgsCopiesTheCommandLine) {
+  const char* argv[] = {"3DEXPERIENCE", "-env", "Prod"};
+  CATApplication app("elm", 3, argv);
+  CATListValCATString args{"stale"};
+  app.GetArgs(args);
+  ASSERT_EQ(args.Size(), 3);
+  EXPECT_EQ(args[1], "3DEXPERIENCE");
+  EXPECT_EQ(args[3], "Prod");
+}
+
+TEST(CATApplication, TimeOutsRunFromTheDispatchAndCanBeRemoved) {
+  elmhost::Dispatch dispatch;
+  CATApplication app("elm", 0, nullptr);
+  CATCommand client("client");
+  Fired kept, removed;
+  app.AddTimeOut(1000, &client, &kept, recordTime);
+  app.AddTimeOut(500, &client, &removed, recordTime);
+  app.RemoveTimeOut(500, &client, recordTime);
+  EXPECT_EQ(dispatch.PendingTimeOuts(), 1u);
+  EXPECT_EQ(dispatch.RunUntilIdle(), 1);
+  ASSERT_EQ(kept.at.size(), 1u);
+  EXPECT_GE(kept.at[0], 1000);
+  EXPECT_TRUE(removed.at.empty());
+}
+
+TEST(CATApplication, WithoutADispatchATimeOutIsDropped) {
+  ASSERT_EQ(elmhost::Dispatch::Current(), nullptr);
+  CATApplication app("elm", 0, nullptr);
+  Fired fired;
+  app.AddTimeOut(10, &app, &fired, recordTime);
+  elmhost::Dispatch dispatch;
+  EXPECT_EQ(dispatch.RunUntilIdle(), 0);
+  EXPECT_TRUE(fired.at.empty());
+}
