@@ -1,0 +1,436 @@
+#include "HtmlRequest.h"
+
+#include "ELMRequestXml.h"
+#include "LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+
+using elmtest::LoopbackServer;
+using elmtest::RawServer;
+
+namespace {
+
+constexpr const char* kPartNumberAnswer =
+    "<ELM><Response id=\"7_0\"><Attribute name=\"PartNumber\" value=\"PN-4711\"/></Response></ELM>";
+
+std::string xmlAnswer(const std::string& name, const std::string& value) {
+  return "<ELM><Response><Attribute name=\"" + name + "\" value=\"" + value + "\"/></Response></ELM>";
+}
+
+std::string rawAnswer(const std::string& body, const std::string& status = "200 OK") {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: application/xml\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+LoopbackServer::Handler answering(const std::string& body, int status = 200,
+                                  const char* type = "application/xml") {
+  return [body, status, type](const httplib::Request&, httplib::Response& res) {
+    res.status = status;
+    res.set_content(body, type);
+  };
+}
+
+std::string responseAttribute(const ELMRequestXml& response, const char* name) {
+  CATUnicodeString value("<unset>");
+  if (FAILED(response.GetResponseAttribute(name, value))) return "<missing>";
+  return value.ConvertToChar();
+}
+
+class HtmlRequestTest : public ::testing::Test {
+protected:
+  void SetUp() override { elmtest::IsolateTransport(m_env); }
+
+  void UseServer(const std::string& url) { m_env.Set("ELM_SERVER_URL", url); }
+
+  static ELMRequestXml givenPartNumberRequest() {
+    ELMRequestXml request("GetPartnumber");
+    request.AddRequestAttribute("PartNumber", "Wälzlager-€-Ω");
+    return request;
+  }
+
+  elmtest::EnvChanges m_env;
+};
+
+// --- What goes on the wire ------------------------------------------------
+
+using HtmlRequestWire = HtmlRequestTest;
+
+TEST_F(HtmlRequestWire, PostsTheDocumentAsUtf8XmlWithOnlyTheClientsHeaders) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
+  UseServer(server.Url("/plm/api"));
+  ELMRequestXml request = givenPartNumberRequest();
+  CATUnicodeString text;
+  ASSERT_EQ(S_OK, request.GetXml(text));
+  const std::string expectedBody = text.ConvertToChar();
+
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(request, response));
+  EXPECT_EQ("PN-4711", responseAttribute(response, "PartNumber"));
+
+  const auto requests = server.Requests();
+  ASSERT_EQ(1u, requests.size());
+  const std::string& raw = requests[0];
+  const std::size_t end = raw.find("\r\n\r\n");
+  ASSERT_NE(std::string::npos, end) << raw;
+  const std::size_t firstLine = raw.find("\r\n");
+  EXPECT_EQ("POST /plm/api/ELMRequest HTTP/1.1", raw.substr(0, firstLine));
+
+  std::multiset<std::string> headers;
+  for (std::size_t at = firstLine + 2; at < end;) {
+    std::size_t next = raw.find("\r\n", at);
+    headers.insert(raw.substr(at, next - at));
+    at = next + 2;
+  }
+  const std::multiset<std::string> expected = {
+      "Host: 127.0.0.1:" + std::to_string(server.Port()),
+      "User-Agent: ELM/1.0",
+      "Content-Type: application/xml",
+      "Content-Length: " + std::to_string(expectedBody.size()),
+      "Pragma: no-cache",
+      "Cache-Control: no-cache",
+  };
+  EXPECT_EQ(expected, headers) << raw;
+  EXPECT_EQ(expectedBody, raw.substr(end + 4));
+  EXPECT_NE(std::string::npos, expectedBody.find("Wälzlager-€-Ω"));
+}
+
+TEST_F(HtmlRequestWire, EveryCallOpensAConnectionOfItsOwn) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
+  UseServer(server.Url());
+  for (int i = 0; i < 3; ++i) {
+    ELMRequestXml response;
+    ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  }
+  EXPECT_EQ(3, server.Accepted());
+}
+
+// --- Answers and how they are read ------------------------------------------
+
+using HtmlRequestAnswers = HtmlRequestTest;
+
+TEST_F(HtmlRequestAnswers, Status500WithXmlBodyIsReadableByTheCaller) {
+  LoopbackServer server(answering(
+      "<ELM><Response><Attribute name=\"PartNumber\" value=\"\"/>"
+      "<Error code=\"17\">no part number left</Error></Response></ELM>",
+      500));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  unsigned char hasErrors = 0;
+  CATRawCollint codes;
+  CATListValCATUnicodeString texts;
+  ASSERT_EQ(S_OK, response.GetErrors(hasErrors, &codes, &texts));
+  ASSERT_EQ(1, hasErrors);
+  ASSERT_EQ(1, codes.Size());
+  EXPECT_EQ(17, codes[1]);
+}
+
+TEST_F(HtmlRequestAnswers, HtmlErrorPageFailsAndLeavesNoDocument) {
+  LoopbackServer server(answering("<html><body><h1>502 Bad Gateway</h1><br></body></html>", 502, "text/html"));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_FALSE(response.GetDocument());
+  EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST_F(HtmlRequestAnswers, EmptyBodyFails) {
+  LoopbackServer server(answering("", 200));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST_F(HtmlRequestAnswers, ChunkedBodySplitInsideACharacterIsParsedWhole) {
+  // "Grüße €" with the ü cut after its first byte and the € after its second.
+  const std::string first = "<ELM><Response><Attribute name=\"Name\" value=\"Gr\xC3";
+  const std::string second = "\xBC\xC3\x9F" "e \xE2\x82";
+  const std::string third = "\xAC\"/></Response></ELM>";
+  RawServer server([&](const RawServer::Connection& c, const std::string&) {
+    auto chunk = [](const std::string& data) {
+      char size[16];
+      std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+      return size + data + "\r\n";
+    };
+    c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nTransfer-Encoding: chunked\r\n\r\n");
+    for (const auto& part : {first, second, third}) {
+      c.Send(chunk(part));
+      // Paced so that the client meets the parts one by one.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    c.Send("0\r\n\r\n");
+  });
+  UseServer(server.Url());
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ("Grüße €", responseAttribute(response, "Name"));
+}
+
+TEST_F(HtmlRequestAnswers, ConnectionClosedInTheMiddleOfTheBodyFails) {
+  const std::string answer = kPartNumberAnswer;
+  LoopbackServer server([answer](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(answer.size(), "application/xml",
+                             [answer](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               if (offset > 0) return false;  // drops the connection
+                               sink.write(answer.data(), answer.size() / 2);
+                               return true;
+                             });
+  });
+  UseServer(server.Url());
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_FALSE(response.GetDocument());
+}
+
+TEST_F(HtmlRequestAnswers, AnswerWithoutResponseElementIsNotATransportFailure) {
+  LoopbackServer server(answering("<ELM><Error code=\"3\" text=\"unknown function\"/></ELM>"));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  CATIDOMElement_var element;
+  response.GetResponse(element);
+  EXPECT_FALSE(element);
+}
+
+// --- Hostile answers ----------------------------------------------------------
+
+using HtmlRequestHostileAnswers = HtmlRequestTest;
+
+TEST_F(HtmlRequestHostileAnswers, ExternalEntityOnALocalFileIsNeverRead) {
+  elmtest::ScratchDir dir;
+  const std::string secretFile = dir.Write("secret.txt", "TOP-SECRET-4711");
+  LoopbackServer server(answering("<?xml version=\"1.0\"?>\n<!DOCTYPE ELM [<!ENTITY xxe SYSTEM \"file://" +
+                                  secretFile +
+                                  "\">]>\n<ELM><Response><Attribute name=\"Name\" value=\"&xxe;\"/>"
+                                  "<Attribute name=\"Other\" value=\"x\">&xxe;</Attribute></Response></ELM>"));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  const HRESULT rc = HtmlRequest::DoRequest(givenPartNumberRequest(), response);
+  if (SUCCEEDED(rc)) {
+    CATUnicodeString text;
+    ASSERT_EQ(S_OK, response.GetXml(text));
+    EXPECT_EQ(std::string::npos, std::string(text.ConvertToChar()).find("TOP-SECRET")) << text.ConvertToChar();
+    EXPECT_EQ(std::string::npos, responseAttribute(response, "Name").find("TOP-SECRET"));
+  }
+}
+
+TEST_F(HtmlRequestHostileAnswers, BillionLaughsReturnsPromptlyWithoutExpansion) {
+  std::string doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE ELM [\n<!ENTITY lol \"lol\">\n";
+  doctype += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">\n";
+  for (int i = 2; i <= 9; ++i) {
+    const std::string prev = "&lol" + std::to_string(i - 1) + ";";
+    doctype += "<!ENTITY lol" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) doctype += prev;
+    doctype += "\">\n";
+  }
+  doctype += "]>\n<ELM><Response><Attribute name=\"Name\" value=\"&lol9;\"/></Response></ELM>";
+  LoopbackServer server(answering(doctype));
+  UseServer(server.Url());
+  ELMRequestXml response;
+  const auto start = std::chrono::steady_clock::now();
+  const HRESULT rc = HtmlRequest::DoRequest(givenPartNumberRequest(), response);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  if (SUCCEEDED(rc)) {
+    EXPECT_LT(responseAttribute(response, "Name").size(), 100u);
+  }
+}
+
+// --- Where the request goes -------------------------------------------------
+
+using HtmlRequestServerUrl = HtmlRequestTest;
+
+TEST_F(HtmlRequestServerUrl, FirstVariableWinsOverTheSecondAndTheSettings) {
+  LoopbackServer first(answering(xmlAnswer("From", "first")));
+  LoopbackServer second(answering(xmlAnswer("From", "second")));
+  elmtest::ScratchDir settings;
+  settings.Write("ELMOptions.settings", "ServerUrl = \"" + second.Url() + "\";\n");
+  m_env.Set("ELMHOST_SETTINGS_PATH", settings.Path());
+  m_env.Set("ELM_SERVERURL", second.Url());
+  UseServer(first.Url());
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ("first", responseAttribute(response, "From"));
+  EXPECT_TRUE(second.Requests().empty());
+}
+
+TEST_F(HtmlRequestServerUrl, EmptyVariablesFallThroughToTheNextSource) {
+  LoopbackServer second(answering(xmlAnswer("From", "second")));
+  LoopbackServer third(answering(xmlAnswer("From", "settings")));
+  elmtest::ScratchDir settings;
+  settings.Write("ELMOptions.settings", "ServerUrl = \"" + third.Url() + "\";\n");
+  m_env.Set("ELMHOST_SETTINGS_PATH", settings.Path());
+  m_env.Set("ELM_SERVER_URL", "");
+
+  m_env.Set("ELM_SERVERURL", second.Url());
+  ELMRequestXml viaSecond;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), viaSecond));
+  EXPECT_EQ("second", responseAttribute(viaSecond, "From"));
+
+  // Read again for every request: the change is seen at once.
+  m_env.Set("ELM_SERVERURL", "");
+  ELMRequestXml viaSettings;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), viaSettings));
+  EXPECT_EQ("settings", responseAttribute(viaSettings, "From"));
+  EXPECT_EQ(1u, second.Requests().size());
+}
+
+TEST_F(HtmlRequestServerUrl, NoUrlAnywhereFailsWithoutSending) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
+  elmtest::ScratchDir settings;
+  settings.Write("ELMOptions.settings", "OtherSetting = \"" + server.Url() + "\";\n");
+  m_env.Set("ELMHOST_SETTINGS_PATH", settings.Path());
+  m_env.Set("ELM_SERVER_URL", "");
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ(0, server.Accepted());
+}
+
+TEST_F(HtmlRequestServerUrl, PortBeyondSixteenBitsIsNotTruncatedToAnotherPort) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
+  UseServer("http://127.0.0.1:" + std::to_string(server.Port() + 65536));
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ(0, server.Accepted());
+}
+
+// --- Servers that do not answer -----------------------------------------------
+
+using HtmlRequestUnreachable = HtmlRequestTest;
+
+TEST_F(HtmlRequestUnreachable, RefusedConnectionFails) {
+  elmtest::RefusingPort port;
+  UseServer("http://127.0.0.1:" + std::to_string(port.Port()));
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+}
+
+TEST_F(HtmlRequestUnreachable, SilentServerFailsAfterTheReceiveTimeout) {
+  elmtest::IdleListener silent;
+  UseServer(silent.Url());
+  m_env.Set("ELM_SERVER_RECEIVE_TIMEOUT", "1");
+  ELMRequestXml response;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(950));
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
+}
+
+TEST_F(HtmlRequestUnreachable, UnansweredConnectionFailsAfterTheConnectTimeout) {
+  // With its one backlog place taken, the listener leaves further
+  // connection attempts unanswered, as an unreachable host does.
+  elmtest::IdleListener full(0);
+  ASSERT_TRUE(full.Fill());
+  UseServer(full.Url());
+  m_env.Set("ELM_SERVER_CONNECT_TIMEOUT", "1");
+  ELMRequestXml response;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(950));
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
+}
+
+// --- TLS ----------------------------------------------------------------------
+
+class HtmlRequestTls : public HtmlRequestTest {
+protected:
+  void SetUp() override {
+    HtmlRequestTest::SetUp();
+    ASSERT_TRUE(elmtest::MakeSelfSignedCertificate(m_dir)) << "openssl could not make a certificate";
+    m_server = std::make_unique<LoopbackServer>(answering(xmlAnswer("Secure", "yes")), m_dir.File("cert.pem"),
+                                                m_dir.File("key.pem"));
+  }
+  elmtest::ScratchDir m_dir;
+  std::unique_ptr<LoopbackServer> m_server;
+};
+
+TEST_F(HtmlRequestTls, SelfSignedCertificateIsRefused) {
+  UseServer(m_server->Url("/plm/api"));
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_TRUE(m_server->Requests().empty());
+}
+
+TEST_F(HtmlRequestTls, TrustedCertificateCarriesTheRequestOverTls) {
+  m_env.Set("SSL_CERT_FILE", m_dir.File("cert.pem"));
+  UseServer("HTTPS://" + m_server->Url("/plm/api").substr(8));
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_EQ("yes", responseAttribute(response, "Secure"));
+  const auto seen = m_server->Requests();
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_TRUE(seen[0].tls);
+  EXPECT_EQ("POST", seen[0].method);
+  EXPECT_EQ("/plm/api/ELMRequest", seen[0].target);
+}
+
+TEST_F(HtmlRequestTls, PlainSchemeAnywhereInTheUrlWinsOverALeadingHttps) {
+  // "http://" is looked for anywhere, so the first 7 characters are cut and
+  // no host name is left.
+  m_env.Set("SSL_CERT_FILE", m_dir.File("cert.pem"));
+  UseServer(m_server->Url("/r?back=http://elsewhere"));
+  ELMRequestXml response;
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  EXPECT_TRUE(m_server->Requests().empty());
+}
+
+// --- Connection check ---------------------------------------------------------
+
+using HtmlRequestCheckServerConnection = HtmlRequestTest;
+
+TEST_F(HtmlRequestCheckServerConnection, SucceedsWhenTheServerMirrorsANonEmptyServerAttribute) {
+  LoopbackServer server(answering(xmlAnswer("Server", "ELM integration 2.3")));
+  UseServer(server.Url("/elm/"));
+  ASSERT_EQ(S_OK, HtmlRequest::CheckServerConnection());
+
+  const auto seen = server.Requests();
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_EQ("/elm/ELMRequest", seen[0].target);
+  ELMRequestXml sent;
+  ASSERT_EQ(S_OK, sent.ReadXmlString(CATUnicodeString(seen[0].body.c_str())));
+  CATIDOMNodeList_var attributes;
+  ASSERT_EQ(S_OK, sent.GetNodesForXPath("/ELM/Request[@name='Test']/Attribute", attributes));
+  ASSERT_TRUE(attributes);
+  ASSERT_EQ(2u, attributes->GetLength());
+  CATIDOMNode_var node;
+  CATUnicodeString name, value;
+  attributes->Item(0, node);
+  CATIDOMElement_var(node)->GetAttribute("name", name);
+  CATIDOMElement_var(node)->GetAttribute("value", value);
+  EXPECT_EQ("ExecuteTest", name);
+  EXPECT_EQ("Mirror", value);
+  attributes->Item(1, node);
+  CATIDOMElement_var(node)->GetAttribute("name", name);
+  CATIDOMElement_var(node)->GetAttribute("value", value);
+  EXPECT_EQ("Server", name);
+  EXPECT_EQ("OK", value);
+}
+
+TEST_F(HtmlRequestCheckServerConnection, FailsWithoutResponseElement) {
+  LoopbackServer server(answering("<ELM><Server value=\"OK\"/></ELM>"));
+  UseServer(server.Url());
+  EXPECT_EQ(E_FAIL, HtmlRequest::CheckServerConnection());
+  EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST_F(HtmlRequestCheckServerConnection, FailsWhenServerAttributeIsEmpty) {
+  LoopbackServer server(answering(xmlAnswer("Server", "")));
+  UseServer(server.Url());
+  EXPECT_EQ(E_FAIL, HtmlRequest::CheckServerConnection());
+}
+
+TEST_F(HtmlRequestCheckServerConnection, FailsWhenNoServerAnswers) {
+  elmtest::RefusingPort port;
+  UseServer("http://127.0.0.1:" + std::to_string(port.Port()));
+  EXPECT_EQ(E_FAIL, HtmlRequest::CheckServerConnection());
+}
+
+}  // namespace

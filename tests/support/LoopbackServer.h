@@ -1,0 +1,185 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace elmtest {
+
+/// What a loopback server saw of one request.
+struct SeenRequest {
+  std::string method;
+  std::string target;
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  ///< without httplib's own REMOTE_/LOCAL_ entries
+  bool tls = false;
+};
+
+/// A cpp-httplib server on 127.0.0.1 with an OS-assigned port, serving every
+/// path and method with one handler on a thread of its own, and recording
+/// each request. Stopped and joined when the object goes.
+class LoopbackServer {
+public:
+  using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+  explicit LoopbackServer(Handler handler);
+  /// TLS with the given PEM certificate and key.
+  LoopbackServer(Handler handler, const std::string& certFile, const std::string& keyFile);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  int Port() const { return m_port; }
+  /// "http://127.0.0.1:<port>" (or https) followed by rest.
+  std::string Url(const std::string& rest = "") const;
+  std::vector<SeenRequest> Requests() const;
+
+private:
+  void Start(Handler handler);
+
+  std::unique_ptr<httplib::Server> m_server;
+  bool m_tls = false;
+  int m_port = -1;
+  std::thread m_thread;
+  mutable std::mutex m_lock;
+  std::vector<SeenRequest> m_requests;
+};
+
+/// A plain TCP server on 127.0.0.1 for what a real HTTP server will not do:
+/// answering with exact bytes, closing mid-answer, never answering. It
+/// serves one connection at a time; for each it reads the request (headers,
+/// then as many body bytes as Content-Length says), records the raw bytes
+/// and hands the socket to the behaviour. The connection is closed when the
+/// behaviour returns.
+class RawServer {
+public:
+  class Connection {
+  public:
+    /// Writes all bytes; false when the peer has gone.
+    bool Send(const std::string& bytes) const;
+    /// Blocks until the server is being stopped (for a server that never answers).
+    void WaitForStop() const;
+    /// Blocks until the peer closes the connection or the server stops;
+    /// true when the peer closed it.
+    bool WaitForPeerClose() const;
+
+  private:
+    friend class RawServer;
+    Connection(int fd, int stopFd) : m_fd(fd), m_stopFd(stopFd) {}
+    int m_fd;
+    int m_stopFd;
+  };
+  using Behaviour = std::function<void(const Connection&, const std::string& request)>;
+
+  explicit RawServer(Behaviour behaviour);
+  ~RawServer();
+  RawServer(const RawServer&) = delete;
+  RawServer& operator=(const RawServer&) = delete;
+
+  int Port() const { return m_port; }
+  std::string Url(const std::string& rest = "") const;
+  /// The raw bytes of every request received so far.
+  std::vector<std::string> Requests() const;
+  /// Connections accepted so far.
+  int Accepted() const { return m_accepted.load(); }
+
+private:
+  void Run();
+
+  Behaviour m_behaviour;
+  int m_listenFd = -1;
+  int m_stopPipe[2] = {-1, -1};
+  int m_port = -1;
+  std::atomic<int> m_accepted{0};
+  std::thread m_thread;
+  mutable std::mutex m_lock;
+  std::vector<std::string> m_requests;
+};
+
+/// A TCP port on 127.0.0.1 that listens but never accepts: the kernel
+/// completes connections into the backlog and buffers what clients send, and
+/// nothing is ever answered. With a backlog of 0 and one connection made by
+/// Fill(), further connection attempts are left unanswered as well.
+class IdleListener {
+public:
+  explicit IdleListener(int backlog = 16);
+  ~IdleListener();
+  IdleListener(const IdleListener&) = delete;
+  IdleListener& operator=(const IdleListener&) = delete;
+  int Port() const { return m_port; }
+  std::string Url(const std::string& rest = "") const;
+  /// Connects a socket of the test's own to take the backlog's one place.
+  bool Fill();
+
+private:
+  int m_fd = -1;
+  int m_port = -1;
+  std::vector<int> m_fillers;
+};
+
+/// A loopback port on which nothing listens (bound, so no one else takes it
+/// while the object lives): connections are refused.
+class RefusingPort {
+public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  int Port() const { return m_port; }
+
+private:
+  int m_fd = -1;
+  int m_port = -1;
+};
+
+/// Sets or unsets environment variables and puts the previous values back
+/// when the object goes.
+class EnvChanges {
+public:
+  EnvChanges() = default;
+  ~EnvChanges();
+  EnvChanges(const EnvChanges&) = delete;
+  EnvChanges& operator=(const EnvChanges&) = delete;
+  void Set(const std::string& name, const std::string& value);
+  void Unset(const std::string& name);
+
+private:
+  void Remember(const std::string& name);
+  std::vector<std::pair<std::string, std::pair<bool, std::string>>> m_saved;
+};
+
+/// Clears every setting that would send the plug-in's transport elsewhere
+/// than a test means: server URLs, settings path, time-outs, proxies, trust
+/// store.
+void IsolateTransport(EnvChanges& env);
+
+/// A fresh directory under the system's temporary directory, removed with
+/// its contents when the object goes.
+class ScratchDir {
+public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& Path() const { return m_path; }
+  std::string File(const std::string& name) const { return m_path + "/" + name; }
+  /// Writes a file in the directory and returns its path.
+  std::string Write(const std::string& name, const std::string& content) const;
+
+private:
+  std::string m_path;
+};
+
+/// A self-signed certificate for 127.0.0.1 (and "localhost"), made with the
+/// openssl command into dir: <dir>/cert.pem and <dir>/key.pem. False when
+/// openssl failed.
+bool MakeSelfSignedCertificate(const ScratchDir& dir);
+
+}  // namespace elmtest
