@@ -1,0 +1,138 @@
+#include "PartNumberFixture.h"
+
+#include "ELMHostClassDictionary.h"
+
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <dlfcn.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace elmtest {
+
+ReceivedRequest ParseRequest(const std::string& body) {
+  ReceivedRequest out;
+  pugi::xml_document doc;
+  if (!doc.load_string(body.c_str())) return out;
+  pugi::xml_node request = doc.child("ELM").child("Request");
+  out.name = request.attribute("name").value();
+  for (pugi::xml_node a : request.children("Attribute"))
+    out.attributes.emplace_back(a.attribute("name").value(), a.attribute("value").value());
+  return out;
+}
+
+std::string Describe(const elmhost::BoxDescription& box) {
+  char style[32];
+  std::snprintf(style, sizeof style, "0x%lx", box.style);
+  return box.name.Str() + "|" + style + "|" + box.text.Utf8();
+}
+
+std::string WarningBox(const std::string& text) { return "ELMWarning|0x8100000|" + text; }
+std::string ErrorBox(const std::string& text) { return "ELMWarning|0x10100000|" + text; }
+std::string PlainBox(const std::string& text) { return "ELMSuccess|0x100000|" + text; }
+
+void PartNumberFixture::SetUp() {
+  // Loading fills the host's class dictionary; the plug-in stays loaded for
+  // the process, as in the client.
+  static void* plugin = dlopen(ELM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(plugin, nullptr) << dlerror();
+  char tmpl[] = "/tmp/elm-partnumber-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  m_dir = tmpl;
+  std::filesystem::create_directories(m_dir / "catalogs");
+  std::ofstream(m_dir / "catalogs" / "ELMSetPartNumberFromExtPdmCmd.nls")
+      << "MsgWronPNPrefix = \"prefix refused: [/P1] [/P2]\";\n"
+         "MsgWrongMaturity = \"maturity refused: [/P1] [/P2]\";\n"
+         "MsgFinishedOK = \"numbered: [/P1] -> [/P2]\";\n";
+  setenv("ELMHOST_CATALOG_PATH", (m_dir / "catalogs").c_str(), 1);
+  // No settings repository may lend a server URL to the tests.
+  setenv("ELMHOST_SETTINGS_PATH", m_dir.c_str(), 1);
+  unsetenv("ELM_SERVERURL");
+  unsetenv("ELM_SETPN_PNPREFIX");
+  unsetenv("ELM_SETPN_MATURITY");
+
+  std::ifstream in(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json");
+  ASSERT_TRUE(in) << "the test session is missing";
+  m_json = nlohmann::ordered_json::parse(in);
+  m_sessionPath = m_dir / "session.json";
+  m_answer = [](const std::string&) { return PartNumberAnswer("ELM-000042"); };
+}
+
+void PartNumberFixture::ResetHost() {
+  m_plm.reset();
+  m_server.reset();
+  m_user.reset();
+  m_application.reset();
+  m_dispatch.reset();
+}
+
+void PartNumberFixture::TearDown() {
+  ResetHost();
+  unsetenv("ELM_SERVER_URL");
+  unsetenv("ELM_SETPN_PNPREFIX");
+  unsetenv("ELM_SETPN_MATURITY");
+  unsetenv("ELMHOST_CATALOG_PATH");
+  unsetenv("ELMHOST_SETTINGS_PATH");
+  std::error_code ec;
+  std::filesystem::remove_all(m_dir, ec);
+}
+
+void PartNumberFixture::Prepare() {
+  std::ofstream(m_sessionPath) << m_json.dump(2);
+  m_dispatch = std::make_unique<elmhost::Dispatch>();
+  const char* argv[] = {"elm-tests"};
+  m_application = std::make_unique<CATApplication>("elm-tests", 1, argv);
+  m_user = std::make_unique<ScriptedUser>();
+  m_server = std::make_unique<RecordingServer>(m_answer);
+  setenv("ELM_SERVER_URL", m_server->Url().c_str(), 1);
+  std::string error;
+  m_plm = elmhost::PLMSession::Load(m_sessionPath.string(), error);
+  ASSERT_TRUE(m_plm) << error;
+}
+
+CATCommand* PartNumberFixture::CreateCommand() {
+  void* made = elmhost::ClassDictionary::Create("SetPartNumberFromExtPdmCmd");
+  if (!made) return nullptr;
+  auto* object = static_cast<CATBaseUnknown*>(made);
+  CATCommand* command = nullptr;
+  object->QueryInterface(CATCommand::ClassId(), reinterpret_cast<void**>(&command));
+  // The host keeps the factory's reference; the query's is not needed.
+  if (command) command->Release();
+  return command;
+}
+
+void PartNumberFixture::Run() {
+  Prepare();
+  if (!m_plm) return;
+  CATCommand* command = CreateCommand();
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
+  m_dispatch->RunUntilIdle();
+  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+}
+
+std::vector<std::string> PartNumberFixture::BoxList() const {
+  std::vector<std::string> out;
+  if (m_user)
+    for (const auto& b : m_user->Boxes()) out.push_back(Describe(b));
+  return out;
+}
+
+std::vector<ReceivedRequest> PartNumberFixture::Requests() const {
+  std::vector<ReceivedRequest> out;
+  if (m_server)
+    for (const std::string& body : m_server->Requests()) out.push_back(ParseRequest(body));
+  return out;
+}
+
+std::string PartNumberFixture::SavedAttribute(const std::string& objectId, const std::string& attribute) const {
+  std::ifstream in(m_sessionPath);
+  auto doc = nlohmann::ordered_json::parse(in);
+  for (const auto& o : doc["objects"])
+    if (o["id"] == objectId) return o["attributes"].value(attribute, std::string());
+  return std::string();
+}
+
+}  // namespace elmtest
