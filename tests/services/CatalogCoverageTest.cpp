@@ -1,0 +1,130 @@
+#include "CATMsgCatalog.h"
+
+#include "CatalogDir.h"
+#include "ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+
+// Every text the plug-in looks up by a literal catalog and key must have an
+// English text in the shipped catalogs; otherwise the user would see the
+// generated "<catalog> <key>" default instead of a sentence.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSourceDir = ELM_SOURCE_DIR;
+const std::string kShippedMessages = kSourceDir + "/resources/msg";
+
+struct LookUp {
+  std::string file;  // catalog file looked up, without ".nls"
+  std::string key;
+  std::string where;
+  bool operator<(const LookUp& o) const { return std::tie(file, key) < std::tie(o.file, o.key); }
+};
+
+// BuildMessage("Catalog", "Key", ...) of ELMGlobal goes to the common catalog
+// "ELM" + Catalog; CATMsgCatalog::BuildMessage names the file itself.
+std::set<LookUp> scanSources() {
+  static const std::regex call(R"re((CATMsgCatalog\s*::\s*)?BuildMessage\s*\(\s*"([^"]+)"\s*,\s*"([^"]+)")re");
+  std::set<LookUp> found;
+  for (const char* dir : {"protocol", "services", "commands"}) {
+    fs::path root = fs::path(kSourceDir) / dir;
+    if (!fs::exists(root)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      std::string ext = entry.path().extension().string();
+      if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+      std::ifstream in(entry.path());
+      std::stringstream text;
+      text << in.rdbuf();
+      std::string s = text.str();
+      for (std::sregex_iterator it(s.begin(), s.end(), call), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        std::string file = m[1].matched ? m[2].str() : "ELM" + m[2].str();
+        found.insert({file, m[3].str(), entry.path().lexically_relative(kSourceDir).string()});
+      }
+    }
+  }
+  return found;
+}
+
+std::string shippedText(const std::string& file, const std::string& key) {
+  return CATMsgCatalog::BuildMessage(file.c_str(), key.c_str(), nullptr, 0, "\x01missing").ConvertToChar();
+}
+
+}  // namespace
+
+TEST(ShippedCatalogs, EveryLiteralLookUpInTheSourcesHasAnEnglishText) {
+  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  std::set<LookUp> lookUps = scanSources();
+  // The scan must see the look-ups we know of, or it would pass on nothing.
+  ASSERT_TRUE(lookUps.count({"ELMGlobal", "ModuleMissing", ""})) << "scan found " << lookUps.size();
+  ASSERT_TRUE(lookUps.count({"ELMHtmlRequest", "ErrorCommunication", ""}));
+  for (const LookUp& l : lookUps) {
+    std::string text = shippedText(l.file, l.key);
+    EXPECT_NE(text, "\x01missing") << l.file << ".nls lacks " << l.key << " (looked up in " << l.where << ")";
+    EXPECT_FALSE(text.empty()) << l.file << ".nls has an empty " << l.key;
+  }
+}
+
+TEST(ShippedCatalogs, ThePartNumberCommandHasEveryTextWithItsParameters) {
+  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  const std::pair<const char*, int> keys[] = {
+      {"MsgTitle", 0},           {"MsgWarnSelection", 0},    {"MsgWronPNPrefix", 2},
+      {"MsgSelectedUnsaved", 0}, {"MsgMultipleVersions", 0}, {"MsgWrongMaturity", 2},
+      {"MsgConnectFailed", 0},   {"MsgFinishedOK", 2},       {"MsgFailed", 0},
+  };
+  for (auto [key, params] : keys) {
+    std::string text = shippedText("ELMSetPartNumberFromExtPdmCmd", key);
+    ASSERT_NE(text, "\x01missing") << key;
+    EXPECT_FALSE(text.empty()) << key;
+    for (int p = 1; p <= 9; ++p) {
+      bool present = text.find("/P" + std::to_string(p)) != std::string::npos;
+      EXPECT_EQ(present, p <= params) << key << " and /P" << p << ": " << text;
+    }
+  }
+}
+
+TEST(ShippedCatalogs, EachModuleOverridesAGlobalText) {
+  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  std::set<std::string> globalKeys;
+  for (const LookUp& l : scanSources())
+    if (l.file == "ELMGlobal") globalKeys.insert(l.key);
+  ASSERT_FALSE(globalKeys.empty());
+  for (const char* module : {"OAK", "ASH", "YEW"}) {
+    int overridden = 0;
+    for (const std::string& key : globalKeys) {
+      std::string text = shippedText(std::string(module) + "Global", key);
+      if (text != "\x01missing" && !text.empty() && text != shippedText("ELMGlobal", key)) ++overridden;
+    }
+    EXPECT_GE(overridden, 1) << module << "Global overrides no text of ELMGlobal";
+  }
+}
+
+TEST(ShippedCatalogs, HaveNoMalformedLines) {
+  auto r = elmtest::RunInChild({{"ELMHOST_CATALOG_PATH", kShippedMessages}}, [] {
+    dup2(STDOUT_FILENO, STDERR_FILENO);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(kShippedMessages)) {
+      if (entry.path().extension() != ".nls") continue;
+      ++files;
+      shippedText(entry.path().stem().string(), "AnyKey");
+    }
+    std::printf("files %d\n", files);
+    return 0;
+  });
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.find(".nls:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("files "), std::string::npos);
+  EXPECT_EQ(r.out.find("files 0"), std::string::npos);
+}
