@@ -1,0 +1,214 @@
+#include "HtmlRequest.h"
+
+#include "ChildProcess.h"
+#include "ELMRequestXml.h"
+#include "LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using elmtest::LoopbackServer;
+using elmtest::RawServer;
+
+namespace {
+
+const std::string kAnswer = "<ELM><Response><Attribute name=\"PartNumber\" value=\"PN-1\"/></Response></ELM>";
+
+// The trace's lines with every source line number replaced by "#", which
+// keeps the assertions about the texts, not about where they sit in the file.
+std::vector<std::string> traceLines(const std::string& out) {
+  static const std::regex lineNumber(R"(^(  ELMDBX |ELMDBX Function: .* | ELM: [^(]*)\(\d+\))");
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(std::regex_replace(line, lineNumber, "$1(#)"));
+  return lines;
+}
+
+// The lines from the opening of scope's start line to its end line.
+std::vector<std::string> scopeLines(const std::string& out, const std::string& scope) {
+  const auto lines = traceLines(out);
+  const auto first = std::find(lines.begin(), lines.end(), " ELM: " + scope + "(#) start");
+  auto last = first;
+  while (last != lines.end() && last->rfind(" ELM: " + scope + "(#) end", 0) != 0) ++last;
+  if (last != lines.end()) ++last;
+  return std::vector<std::string>(first, last);
+}
+
+// Every expected line appears, in this order, with anything in between.
+::testing::AssertionResult containsInOrder(const std::string& out, const std::vector<std::string>& expected) {
+  const auto lines = traceLines(out);
+  std::size_t at = 0;
+  for (const auto& want : expected) {
+    while (at < lines.size() && lines[at] != want) ++at;
+    if (at == lines.size()) return ::testing::AssertionFailure() << "missing \"" << want << "\" in order in:\n" << out;
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+int doRequest() {
+  ELMRequestXml request("GetPartnumber");
+  request.AddRequestAttribute("PartNumber", "");
+  ELMRequestXml response;
+  return SUCCEEDED(HtmlRequest::DoRequest(request, response)) ? 0 : 1;
+}
+
+class HtmlRequestTrace : public ::testing::Test {
+protected:
+  void SetUp() override { elmtest::IsolateTransport(m_env); }
+
+  elmtest::ChildResult RunTraced(const std::string& url, std::map<std::string, std::string> env = {}) {
+    env["ELM_DEBUG"] = "ON";
+    env["ELM_SERVER_URL"] = url;
+    return elmtest::RunInChild(env, doRequest);
+  }
+
+  elmtest::EnvChanges m_env;
+};
+
+TEST_F(HtmlRequestTrace, NoUrlWritesTheFixedNoteAndFailsTheScope) {
+  auto child = elmtest::RunInChild({{"ELM_DEBUG", "ON"}}, doRequest);
+  EXPECT_EQ(1, child.exitCode);
+  const std::vector<std::string> expected = {
+      " ELM: HtmlRequest::DoRequest(#) start",
+      "ELMDBX Function: HtmlRequest::DoRequest (#)",
+      "  ELMDBX (#): Environment ELM_SETPN_SERVERHOST not set",
+      " ELM: HtmlRequest::DoRequest(#) end  ",
+  };
+  EXPECT_EQ(expected, scopeLines(child.out, "HtmlRequest::DoRequest")) << child.out;
+}
+
+TEST_F(HtmlRequestTrace, SuccessfulExchangeNotesUrlPortDumpsAndAnswer) {
+  LoopbackServer server([](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kAnswer, "application/xml");
+  });
+  const std::string url = server.Url("/plm/api");
+  auto child = RunTraced(url);
+  EXPECT_EQ(0, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             " ELM: HtmlRequest::DoRequest(#) start",
+                                             "  ELMDBX (#): using server url " + url,
+                                             "  ELMDBX (#): using server Port " + std::to_string(server.Port()),
+                                             "  ELMDBX (#): Dump Send Request start ",
+                                             "Dump Send Request end ",
+                                             "  ELMDBX (#): ******* Answer from WinHttp Start *******",
+                                             "  ELMDBX (#): " + kAnswer,
+                                             "  ELMDBX (#): ******* Answer from WinHttp End *******",
+                                             "  ELMDBX (#): Dump Response start ",
+                                             "Dump Response end ",
+                                             " ELM: HtmlRequest::DoRequest(#) end OK",
+                                         }));
+  // The request's dump sits between its two markers.
+  const std::size_t start = child.out.find("Dump Send Request start ");
+  const std::size_t end = child.out.find("Dump Send Request end ");
+  EXPECT_NE(std::string::npos, child.out.substr(start, end - start).find("GetPartnumber")) << child.out;
+}
+
+TEST_F(HtmlRequestTrace, EachChunkIsNotedAsItArrives) {
+  const std::string first = kAnswer.substr(0, 20);
+  const std::string second = kAnswer.substr(20);
+  RawServer server([&](const RawServer::Connection& c, const std::string&) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kAnswer.size()) + "\r\n\r\n" + first);
+    // Paced so that the two parts reach the client apart.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    c.Send(second);
+  });
+  auto child = RunTraced(server.Url());
+  EXPECT_EQ(0, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             "  ELMDBX (#): " + first,
+                                             "  ELMDBX (#): " + second,
+                                             "  ELMDBX (#): ",
+                                             "  ELMDBX (#): ******* Answer from WinHttp End *******",
+                                         }));
+}
+
+TEST_F(HtmlRequestTrace, SilentServerNotesTheReceiveTimeout) {
+  elmtest::IdleListener silent;
+  auto child = RunTraced(silent.Url(), {{"ELM_SERVER_RECEIVE_TIMEOUT", "1"}});
+  EXPECT_EQ(1, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             "  ELMDBX (#): ******* Answer from WinHttp Start *******",
+                                             "  ELMDBX (#): Error 12002 in  WinHttpReceiveResponse:",
+                                             "  ELMDBX (#): Timeout was reached: nothing was received for 1000 ms",
+                                             "  ELMDBX (#): ******* Answer from WinHttp End *******",
+                                             "ELMDBX Function: HtmlRequest::DoRequest (#)",
+                                             " ELM: HtmlRequest::DoRequest(#) end  ",
+                                         }));
+}
+
+TEST_F(HtmlRequestTrace, RefusedConnectionNotesTheSendErrorWithLibcurlsText) {
+  elmtest::RefusingPort port;
+  auto child = RunTraced("http://127.0.0.1:" + std::to_string(port.Port()));
+  EXPECT_EQ(1, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {"  ELMDBX (#): Error 12029 in WinHttpSendRequest:"}));
+  const auto lines = traceLines(child.out);
+  auto it = std::find(lines.begin(), lines.end(), "  ELMDBX (#): Error 12029 in WinHttpSendRequest:");
+  ASSERT_NE(lines.end(), it);
+  ASSERT_NE(lines.end(), it + 1);
+  EXPECT_EQ(0u, (it + 1)->rfind("  ELMDBX (#): Couldn't connect to server", 0)) << *(it + 1);
+  EXPECT_NE(std::string::npos, (it + 1)->find(std::to_string(port.Port()))) << *(it + 1);
+}
+
+TEST_F(HtmlRequestTrace, BodyCutShortNotesTheReadErrorsAfterTheChunk) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<ELM><Response>");
+  });
+  auto child = RunTraced(server.Url());
+  EXPECT_EQ(1, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             "  ELMDBX (#): <ELM><Response>",
+                                             "  ELMDBX (#): Error 12030 in WinHttpQueryDataAvailable:",
+                                             "  ELMDBX (#): Error 12030 in WinHttpReadData:",
+                                             "  ELMDBX (#): ******* Answer from WinHttp End *******",
+                                             " ELM: HtmlRequest::DoRequest(#) end  ",
+                                         }));
+}
+
+TEST_F(HtmlRequestTrace, RefusedTimeoutsAreNotedAndTheRequestGoesOn) {
+  LoopbackServer server([](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kAnswer, "application/xml");
+  });
+  auto child = RunTraced(server.Url(), {{"ELM_SERVER_SEND_TIMEOUT", "-5"}});
+  EXPECT_EQ(0, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             "  ELMDBX (#): Failed to set Timeouts 87",
+                                             "  ELMDBX (#): A libcurl function was given a bad argument",
+                                             "  ELMDBX (#): ******* Answer from WinHttp Start *******",
+                                             " ELM: HtmlRequest::DoRequest(#) end OK",
+                                         }));
+}
+
+TEST_F(HtmlRequestTrace, TraceOffWritesNothing) {
+  LoopbackServer server([](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<html>not xml", "text/html");
+  });
+  auto failing = elmtest::RunInChild({{"ELM_SERVER_URL", server.Url()}}, doRequest);
+  EXPECT_EQ(1, failing.exitCode);
+  EXPECT_EQ("", failing.out);
+  auto unconfigured = elmtest::RunInChild({{"ELM_DEBUG", "on"}}, doRequest);
+  EXPECT_EQ(1, unconfigured.exitCode);
+  EXPECT_EQ("", unconfigured.out);
+}
+
+TEST_F(HtmlRequestTrace, ConnectionCheckFailsItsOwnScope) {
+  auto child = elmtest::RunInChild({{"ELM_DEBUG", "ON"}}, [] {
+    return SUCCEEDED(HtmlRequest::CheckServerConnection()) ? 0 : 1;
+  });
+  EXPECT_EQ(1, child.exitCode);
+  EXPECT_TRUE(containsInOrder(child.out, {
+                                             " ELM: HtmlRequest::CheckServerConnection(#) start",
+                                             " ELM: HtmlRequest::DoRequest(#) end  ",
+                                             "ELMDBX Function: HtmlRequest::CheckServerConnection (#)",
+                                             " ELM: HtmlRequest::CheckServerConnection(#) end  ",
+                                         }));
+}
+
+}  // namespace

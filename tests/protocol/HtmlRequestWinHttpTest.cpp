@@ -1,0 +1,180 @@
+// The host's HTTP client as the transport uses it: chunks, errors after a
+// partial body, the size cap, idle time-outs, error texts and handle checks.
+
+#include "LoopbackServer.h"
+
+#include "WinHttp.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+using elmtest::RawServer;
+
+namespace {
+
+std::string text(DWORD code) {
+  wchar_t buffer[256] = L"?";
+  FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM, GetModuleHandleW(L"winhttp.dll"), code,
+                 LANG_USER_DEFAULT_ID, buffer, 256, nullptr);
+  std::string out;
+  for (const wchar_t* p = buffer; *p; ++p) out += static_cast<char>(*p < 0x80 ? *p : '?');
+  return out;
+}
+
+// Session, connection and request to 127.0.0.1:port, closed in the client's order.
+class Exchange {
+public:
+  explicit Exchange(int port, DWORD flags = WINHTTP_FLAG_REFRESH) {
+    m_session = WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
+    m_connect = WinHttpConnect(m_session, L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0);
+    m_request = WinHttpOpenRequest(m_connect, L"POST", L"ELMRequest", nullptr, nullptr, nullptr, flags);
+  }
+  ~Exchange() {
+    WinHttpCloseHandle(m_request);
+    WinHttpCloseHandle(m_connect);
+    WinHttpCloseHandle(m_session);
+  }
+  Exchange(const Exchange&) = delete;
+  Exchange& operator=(const Exchange&) = delete;
+
+  HINTERNET Session() const { return m_session; }
+  HINTERNET Request() const { return m_request; }
+  bool Send(std::string body = "<ELM/>") const {
+    return WinHttpSendRequest(m_request, L"Content-Type: application/xml\r\n", WINHTTP_ADDREQ_LENGTH_ZERO_TERMINATED,
+                              body.data(), static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) != 0;
+  }
+
+private:
+  HINTERNET m_session = nullptr;
+  HINTERNET m_connect = nullptr;
+  HINTERNET m_request = nullptr;
+};
+
+TEST(HtmlRequestWinHttp, ChunksReceivedBeforeAConnectionLossAreHandedOutFirst) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789");
+  });
+  Exchange x(server.Port());
+  ASSERT_TRUE(x.Send());
+  ASSERT_TRUE(WinHttpReceiveResponse(x.Request(), nullptr)) << GetLastError();
+
+  std::string body;
+  for (int pass = 0; pass < 20; ++pass) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(x.Request(), &available)) break;
+    ASSERT_GT(available, 0u);
+    std::string chunk(available, '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(WinHttpReadData(x.Request(), chunk.data(), available, &read));
+    body.append(chunk, 0, read);
+  }
+  EXPECT_EQ("0123456789", body);
+  EXPECT_EQ(ERROR_WINHTTP_CONNECTION_ERROR, GetLastError());
+  // libcurl's text for a body cut short, with its detail.
+  EXPECT_EQ(0u, text(ERROR_WINHTTP_CONNECTION_ERROR).rfind("Transferred a partial file: ", 0)) << text(12030);
+  // The failure stays: reading again fails the same way.
+  DWORD read = 1;
+  char c;
+  EXPECT_FALSE(WinHttpReadData(x.Request(), &c, 1, &read));
+  EXPECT_EQ(0u, read);
+  EXPECT_EQ(ERROR_WINHTTP_CONNECTION_ERROR, GetLastError());
+}
+
+TEST(HtmlRequestWinHttp, AnnouncedBodyOverTheCapFailsWhenRead) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(WINHTTP_MAX_RESPONSE_BODY + 1) + "\r\n\r\n<ELM>");
+    c.WaitForPeerClose();
+  });
+  Exchange x(server.Port());
+  ASSERT_TRUE(x.Send());
+  ASSERT_TRUE(WinHttpReceiveResponse(x.Request(), nullptr)) << GetLastError();
+  DWORD available = 0;
+  EXPECT_FALSE(WinHttpQueryDataAvailable(x.Request(), &available));
+  EXPECT_EQ(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW, GetLastError());
+}
+
+TEST(HtmlRequestWinHttp, StreamedBodyOverTheCapFailsAfterTheCap) {
+  // No length announced: the cap is found while reading.
+  RawServer server([](const RawServer::Connection& c, const std::string&) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
+    const std::string block(1 << 20, 'x');
+    for (std::uint64_t sent = 0; sent <= WINHTTP_MAX_RESPONSE_BODY; sent += block.size())
+      if (!c.Send(block)) return;
+  });
+  Exchange x(server.Port());
+  ASSERT_TRUE(x.Send());
+  ASSERT_TRUE(WinHttpReceiveResponse(x.Request(), nullptr)) << GetLastError();
+  std::uint64_t total = 0;
+  std::string buffer(1 << 20, '\0');
+  DWORD read = 0;
+  while (WinHttpReadData(x.Request(), buffer.data(), static_cast<DWORD>(buffer.size()), &read) && read > 0)
+    total += read;
+  EXPECT_EQ(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW, GetLastError());
+  EXPECT_LE(total, WINHTTP_MAX_RESPONSE_BODY);
+  EXPECT_GT(total, WINHTTP_MAX_RESPONSE_BODY - (1 << 20));
+}
+
+TEST(HtmlRequestWinHttp, RequestThatCannotGoOutFailsAfterTheSendTimeout) {
+  // Nobody reads: once the socket buffers are full, nothing more is sent.
+  elmtest::IdleListener sink;
+  Exchange x(sink.Port());
+  ASSERT_TRUE(WinHttpSetTimeouts(x.Request(), 0, 5000, 1000, 60000));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(x.Send(std::string(64 << 20, 'x')));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(ERROR_WINHTTP_TIMEOUT, GetLastError());
+  EXPECT_EQ("Timeout was reached: nothing could be sent for 1000 ms", text(ERROR_WINHTTP_TIMEOUT));
+  EXPECT_GE(elapsed, std::chrono::milliseconds(950));
+  EXPECT_LT(elapsed, std::chrono::seconds(20));
+}
+
+TEST(HtmlRequestWinHttp, ErrorTextsComeFromLibcurlAndUnknownCodesHaveNone) {
+  SetLastError(0);
+  EXPECT_EQ("Couldn't connect to server", text(ERROR_WINHTTP_CANNOT_CONNECT));
+  EXPECT_EQ("Timeout was reached", text(ERROR_WINHTTP_TIMEOUT));
+  EXPECT_EQ("Out of memory", text(ERROR_NOT_ENOUGH_MEMORY));
+  EXPECT_EQ("?", text(5));
+  EXPECT_EQ("?", text(12345));
+
+  wchar_t small[8] = L"?";
+  EXPECT_EQ(7u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_WINHTTP_CANNOT_CONNECT, 0, small, 8, nullptr));
+  EXPECT_EQ(std::wstring(L"Couldn'"), small);
+}
+
+TEST(HtmlRequestWinHttp, HandlesAreCheckedForKindStateAndLife) {
+  HINTERNET session = WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
+  ASSERT_NE(nullptr, session);
+  DWORD available = 0;
+  EXPECT_FALSE(WinHttpQueryDataAvailable(session, &available));
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE, GetLastError());
+  EXPECT_FALSE(WinHttpSetTimeouts(session, 0, -2, 0, 0));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+  EXPECT_EQ(nullptr, WinHttpConnect(session, L"", 80, 0));
+  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, GetLastError());
+  EXPECT_EQ(nullptr, WinHttpConnect(session, L"evil@host", 80, 0));
+  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, GetLastError());
+
+  HINTERNET connect = WinHttpConnect(session, L"127.0.0.1", 9, 0);
+  HINTERNET request = WinHttpOpenRequest(connect, L"POST", L"ELMRequest", nullptr, nullptr, nullptr, 0);
+  ASSERT_NE(nullptr, request);
+  char c;
+  DWORD read = 0;
+  EXPECT_FALSE(WinHttpReadData(request, &c, 1, &read));
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, GetLastError());
+  EXPECT_FALSE(WinHttpReceiveResponse(request, nullptr));
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, GetLastError());
+
+  // Closing the session first leaves its children usable until they close.
+  EXPECT_TRUE(WinHttpCloseHandle(session));
+  EXPECT_TRUE(WinHttpCloseHandle(request));
+  EXPECT_TRUE(WinHttpCloseHandle(connect));
+  EXPECT_FALSE(WinHttpCloseHandle(connect));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+  EXPECT_EQ(nullptr, WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr, nullptr, WINHTTP_FLAG_ASYNC));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+}
+
+}  // namespace
