@@ -1,0 +1,60 @@
+#include "ElmFixture.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace elmtest {
+
+void ElmFixture::SetUp() {
+  char tmpl[] = "/tmp/elm-tool-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  m_dir = tmpl;
+  std::filesystem::create_directories(m_dir / "catalogs");
+  m_session = (m_dir / "session.json").string();
+  std::filesystem::copy_file(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json", m_session);
+}
+
+void ElmFixture::TearDown() {
+  std::error_code ec;
+  std::filesystem::remove_all(m_dir, ec);
+}
+
+ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std::string, std::string> env) const {
+  std::map<std::string, std::string> base = {
+      {"ELM_PLUGIN", ELM_PLUGIN_PATH},
+      {"ELMHOST_CATALOG_PATH", (m_dir / "catalogs").string()},
+      {"ELMHOST_SETTINGS_PATH", m_dir.string()},
+      {"ELM_SERVER_URL", ""},
+      {"ELM_SERVERURL", ""},
+      {"ELM_DEBUG", ""},
+      {"ELM_SETPN_PNPREFIX", ""},
+      {"ELM_SETPN_MATURITY", ""},
+  };
+  for (auto& [k, v] : env) base[k] = v;
+  return RunProcess(ELM_EXE, args, base);
+}
+
+std::string ElmFixture::WriteFile(const std::string& name, const std::string& text) const {
+  std::string path = (m_dir / name).string();
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+std::string ElmFixture::ReadFile(const std::string& path) const {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string ElmFixture::SessionAttribute(const std::string& objectId, const std::string& attribute) const {
+  auto doc = nlohmann::json::parse(ReadFile(m_session));
+  for (const auto& o : doc["objects"])
+    if (o["id"] == objectId) return o["attributes"].value(attribute, std::string());
+  return std::string();
+}
+
+}  // namespace elmtest

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ElmProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace elmtest {
+
+/// A folder of its own per test, with a copy of the test session, and elm
+/// run with a clean environment: the plug-in of this build, no catalogs (so
+/// every text is the command's default), no settings.
+class ElmFixture : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  ProcessResult Elm(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) const;
+  /// Writes text as a file of the test folder and gives its path.
+  std::string WriteFile(const std::string& name, const std::string& text) const;
+  std::string ReadFile(const std::string& path) const;
+  /// The value of an attribute of an object in the session file on disk.
+  std::string SessionAttribute(const std::string& objectId, const std::string& attribute) const;
+
+  std::filesystem::path m_dir;
+  std::string m_session;  ///< path of the working session file
+};
+
+}  // namespace elmtest

@@ -1,0 +1,126 @@
+#include "ElmFixture.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+class ElmRun : public elmtest::ElmFixture {
+protected:
+  void SetUp() override {
+    ElmFixture::SetUp();
+    m_server = std::make_unique<elmtest::ServerProcess>((m_dir / "pdm.db").string());
+    ASSERT_FALSE(m_server->Url().empty()) << "elm-server did not start";
+  }
+  void TearDown() override {
+    m_server.reset();
+    ElmFixture::TearDown();
+  }
+  elmtest::ProcessResult Run(std::vector<std::string> extra = {}, std::map<std::string, std::string> env = {}) {
+    std::vector<std::string> args{"run", "SetPartNumberFromExtPdmCmd", "--session", m_session};
+    args.insert(args.end(), extra.begin(), extra.end());
+    if (!env.count("ELM_SERVER_URL")) env["ELM_SERVER_URL"] = m_server->Url();
+    return Elm(args, env);
+  }
+  void SelectInSession(const std::string& node) {
+    auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
+    doc["selection"] = {node};
+    WriteFile("session.json", doc.dump(2));
+  }
+
+  std::unique_ptr<elmtest::ServerProcess> m_server;
+};
+
+long long TrailingNumber(const std::string& s) {
+  std::smatch m;
+  return std::regex_search(s, m, std::regex("([0-9]+)$")) ? std::stoll(m[1]) : -1;
+}
+
+}  // namespace
+
+TEST_F(ElmRun, TwoRunsGiveTwoSuccessiveNumbersTheSecondForTheFirst) {
+  auto first = Run();
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  std::string number1 = SessionAttribute("part", "PLM_ExternalID");
+  EXPECT_NE(number1, "prd-part");
+  EXPECT_THAT(first.out, HasSubstr("[box] ELMSuccess (plain, OK)\n"
+                                   "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+                                   "  text:   ELMSetPartNumberFromExtPdmCmd MsgFinishedOK\n"
+                                   "  answer: OK\n"));
+  EXPECT_THAT(first.out, HasSubstr("[save] part: saved\n"));
+
+  auto second = Run();
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  std::string number2 = SessionAttribute("part", "PLM_ExternalID");
+  EXPECT_EQ(TrailingNumber(number2), TrailingNumber(number1) + 1) << number1 << " then " << number2;
+}
+
+TEST_F(ElmRun, EventsFileHasOneJsonObjectPerSaveAndBox) {
+  std::string events = (m_dir / "events.jsonl").string();
+  auto r = Run({"--events", events});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::ifstream in(events);
+  std::vector<nlohmann::json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["event"], "save");
+  EXPECT_EQ(lines[0]["objects"], nlohmann::json::array({"part"}));
+  EXPECT_EQ(lines[0]["ok"], true);
+  EXPECT_EQ(lines[1]["event"], "box");
+  EXPECT_EQ(lines[1]["name"], "ELMSuccess");
+  EXPECT_EQ(lines[1]["style"], "plain, OK");
+  EXPECT_EQ(lines[1]["styleValue"], 0x100000);
+  EXPECT_EQ(lines[1]["title"], "ELMSetPartNumberFromExtPdmCmd MsgTitle");
+  EXPECT_EQ(lines[1]["answer"], "OK");
+}
+
+TEST_F(ElmRun, RefusalsAndFailuresStillExitZeroAndPrintEveryBox) {
+  SelectInSession("n-released");
+  std::string answers = WriteFile("answers.json", "[\"Cancel\"]");
+  auto r = Run({"--answers", answers}, {{"ELM_SETPN_MATURITY", "IN_WORK"}});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "[box] ELMWarning (warning, OK)\n"
+            "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+            "  text:   ELMSetPartNumberFromExtPdmCmd MsgWrongMaturity 2 params\n"
+            "  answer: Cancel\n");
+
+  auto failed = Run({}, {{"ELM_SERVER_URL", "http://127.0.0.1:1/"}});
+  EXPECT_EQ(failed.exitCode, 0);
+  EXPECT_THAT(failed.out, HasSubstr("[box] ELMWarning (warning, OK)\n"
+                                    "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+                                    "  text:   ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\n"));
+  EXPECT_THAT(failed.out, HasSubstr("[box] ELMWarning (error, OK)\n"
+                                    "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+                                    "  text:   ELMSetPartNumberFromExtPdmCmd MsgFailed\n"));
+}
+
+TEST_F(ElmRun, SaveFailureFromTheSessionOptionIsShownAndLeavesTheFile) {
+  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
+  doc["options"] = {{"saveError", "Database is read-only."}};
+  WriteFile("session.json", doc.dump(2));
+  std::string before = ReadFile(m_session);
+  auto r = Run();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("[save] part: failed: Database is read-only.\n"
+                               "[box] ELMWarning (warning, OK)\n"
+                               "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+                               "  text:   Database is read-only.\n"));
+  EXPECT_EQ(ReadFile(m_session), before);
+}
+
+TEST_F(ElmRun, CheckServerAnswersForARunningServerOnly) {
+  auto ok = Elm({"check-server"}, {{"ELM_SERVER_URL", m_server->Url()}});
+  EXPECT_EQ(ok.exitCode, 0) << ok.err;
+  EXPECT_THAT(ok.out, HasSubstr("server answers: " + m_server->Url()));
+  auto down = Elm({"check-server"}, {{"ELM_SERVER_URL", "http://127.0.0.1:1/"}});
+  EXPECT_EQ(down.exitCode, 1);
+  EXPECT_THAT(down.err, HasSubstr("the server check failed"));
+}

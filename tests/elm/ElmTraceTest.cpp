@@ -1,0 +1,162 @@
+#include "ElmFixture.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using testing::ElementsAreArray;
+
+namespace {
+
+const char* const kSource = ELM_SOURCE_DIR "/commands/partnumber/SetPartNumberFromExtPdmCmd.cpp";
+
+/// The 1-based number of the first source line after line `after` that
+/// contains needle; the trace carries source lines, so the test reads them
+/// from the source instead of restating numbers that move with every edit.
+int LineOf(const std::string& needle, int after = 0) {
+  std::ifstream in(kSource);
+  std::string line;
+  for (int n = 1; std::getline(in, line); ++n)
+    if (n > after && line.find(needle) != std::string::npos) return n;
+  ADD_FAILURE() << "no line with " << needle << " after line " << after << " in " << kSource;
+  return -1;
+}
+
+int ScopeLine(const std::string& method) {
+  return LineOf("ELM_SCOPE(\"SetPartNumberFromExtPdmCmd::" + method + "\")");
+}
+
+std::string Scope(const std::string& method, const std::string& event) {
+  return " ELM: SetPartNumberFromExtPdmCmd::" + method + "(" + std::to_string(ScopeLine(method)) + ") " + event;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+/// The trace lines written by the command itself: its scopes, its failure
+/// lines and its notes (which all name it).
+std::vector<std::string> CommandTrace(const std::string& out) {
+  std::vector<std::string> mine;
+  for (const std::string& l : Lines(out)) {
+    bool trace = l.rfind(" ELM: ", 0) == 0 || l.rfind("ELMDBX Function: ", 0) == 0 || l.rfind("  ELMDBX (", 0) == 0;
+    if (trace && l.find("SetPartNumberFromExtPdmCmd") != std::string::npos) mine.push_back(l);
+  }
+  return mine;
+}
+
+/// Every scope line of the whole run has the exact form, and the scopes of
+/// all classes nest: each end closes the latest open scope of the same name
+/// and line.
+void ExpectWellNestedScopes(const std::string& out) {
+  static const std::regex scopeLine(R"(^ ELM: ([A-Za-z_~:]+)\((\d+)\) (start|end OK|end  )$)");
+  std::vector<std::string> open;
+  for (const std::string& l : Lines(out)) {
+    if (l.rfind(" ELM: ", 0) != 0) continue;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(l, m, scopeLine)) << "malformed scope line: [" << l << "]";
+    std::string key = m[1].str() + "(" + m[2].str() + ")";
+    if (m[3] == "start") {
+      open.push_back(key);
+    } else {
+      ASSERT_FALSE(open.empty()) << "end without start: " << l;
+      EXPECT_EQ(open.back(), key) << "scopes do not nest at: " << l;
+      open.pop_back();
+    }
+  }
+  EXPECT_TRUE(open.empty()) << open.size() << " scopes never closed";
+}
+
+class ElmTrace : public elmtest::ElmFixture {
+protected:
+  elmtest::ProcessResult RunTraced(const std::string& url) {
+    return Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", m_session},
+               {{"ELM_DEBUG", "ON"}, {"ELM_SERVER_URL", url}});
+  }
+};
+
+}  // namespace
+
+TEST_F(ElmTrace, SuccessfulRunTracesEveryStepOfTheCommandInOrder) {
+  elmtest::ServerProcess server((m_dir / "pdm.db").string());
+  ASSERT_FALSE(server.Url().empty());
+  auto r = RunTraced(server.Url());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  EXPECT_THAT(CommandTrace(r.out),
+              ElementsAreArray({
+                  Scope("SetPartNumberFromExtPdmCmd", "start"),
+                  Scope("SetPartNumberFromExtPdmCmd", "end OK"),
+                  Scope("Activate", "start"),
+                  Scope("GetSelection", "start"),
+                  Scope("GetSelection", "end OK"),
+                  Scope("Validate", "start"),
+                  Scope("Validate", "end OK"),
+                  Scope("GetNewPartnumber", "start"),
+                  Scope("GetNewPartnumber", "end OK"),
+                  Scope("SetPartNumber", "start"),
+                  Scope("SetPartNumber", "end OK"),
+                  Scope("Activate", "end OK"),
+                  Scope("~SetPartNumberFromExtPdmCmd", "start"),
+                  Scope("~SetPartNumberFromExtPdmCmd", "end OK"),
+              }))
+      << r.out;
+  ExpectWellNestedScopes(r.out);
+  EXPECT_EQ(r.out.find("ELMDBX Function: "), std::string::npos) << "a successful run has no failure point";
+  // The request goes out between the command's steps, inside GetNewPartnumber.
+  auto getNumber = r.out.find(Scope("GetNewPartnumber", "start"));
+  auto request = r.out.find(" ELM: HtmlRequest::DoRequest(");
+  auto setNumber = r.out.find(Scope("SetPartNumber", "start"));
+  EXPECT_LT(getNumber, request);
+  EXPECT_LT(request, setNumber);
+}
+
+TEST_F(ElmTrace, SelectionFailureWritesNoteFailureLinesAndFailedEnds) {
+  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
+  doc["selection"] = {"n-part", "n-other"};
+  WriteFile("session.json", doc.dump(2));
+  auto r = RunTraced("http://127.0.0.1:1/");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  int selection = ScopeLine("GetSelection");
+  int note = LineOf("ELM_NOTE(text);", selection);
+  int selectionFail = LineOf("ELM_FAIL_POINT();", note);
+  int activateFail = LineOf("ELM_FAIL_POINT();", LineOf(": GetSelectionFromSearch(selected);"));
+  EXPECT_THAT(CommandTrace(r.out),
+              ElementsAreArray({
+                  Scope("SetPartNumberFromExtPdmCmd", "start"),
+                  Scope("SetPartNumberFromExtPdmCmd", "end OK"),
+                  Scope("Activate", "start"),
+                  Scope("GetSelection", "start"),
+                  "  ELMDBX (" + std::to_string(note) + "): ELMSetPartNumberFromExtPdmCmd MsgWarnSelection",
+                  "ELMDBX Function: SetPartNumberFromExtPdmCmd::GetSelection (" + std::to_string(selectionFail) + ")",
+                  Scope("GetSelection", "end  "),
+                  "ELMDBX Function: SetPartNumberFromExtPdmCmd::Activate (" + std::to_string(activateFail) + ")",
+                  Scope("Activate", "end  "),
+                  Scope("~SetPartNumberFromExtPdmCmd", "start"),
+                  Scope("~SetPartNumberFromExtPdmCmd", "end OK"),
+              }))
+      << r.out;
+  ExpectWellNestedScopes(r.out);
+}
+
+TEST_F(ElmTrace, RefusedPrefixWritesTheNoteWithIdentifierAndPrefix) {
+  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", m_session},
+               {{"ELM_DEBUG", "ON"}, {"ELM_SERVER_URL", "http://127.0.0.1:1/"}, {"ELM_SETPN_PNPREFIX", "TC-"}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  int validate = ScopeLine("Validate");
+  int note = LineOf("ELM_NOTE(currentId + \" does not begin with configured prefix: \" + prefix);", validate);
+  auto trace = CommandTrace(r.out);
+  EXPECT_THAT(Lines(r.out), testing::Contains("  ELMDBX (" + std::to_string(note) +
+                                       "): prd-part does not begin with configured prefix: TC-"));
+  // A refusal is not a failure: Validate and Activate end OK.
+  EXPECT_THAT(trace, testing::Contains(Scope("Validate", "end OK")));
+  EXPECT_THAT(trace, testing::Contains(Scope("Activate", "end OK")));
+  EXPECT_EQ(r.out.find("ELMDBX Function: "), std::string::npos);
+}
