@@ -111,7 +111,6 @@ TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
       {"Show3DXSendConfigurationEnabled", "True", "Show3DXSendConfigurationEnabled must be true or false, not \"True\""},
       {"PartNumberDigits", "0", "PartNumberDigits must be a number from 1 to 18, not \"0\""},
       {"PartNumberDigits", "19", "PartNumberDigits must be a number from 1 to 18, not \"19\""},
-      {"PartNumberDigits", "-1", "PartNumberDigits must be a number from 1 to 18, not \"-1\""},
       {"NamesListForm", "list", "NamesListForm must be joined or elements, not \"list\""},
   };
   for (const auto& b : bad) {

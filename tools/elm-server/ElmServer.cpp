@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 thread_local Clock::time_point t_requestStart;
 
 double MillisSince(Clock::time_point start) {
+  // An HTTP request too broken to be routed never set the start.
+  if (start == Clock::time_point{}) return 0.0;
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
