@@ -1,0 +1,248 @@
+#include "CATAdpMaturityServices.h"
+#include "CATAdpOpener.h"
+#include "CATAdpPublicSecurityServices.h"
+#include "CATAdpSaver.h"
+#include "CATAdpVersioningServices.h"
+#include "CATApplicationFrame.h"
+#include "CATCkeObjectAttrReadServices.h"
+#include "CATCkeObjectAttrWriteServices.h"
+#include "CATError.h"
+#include "CATFrmEditor.h"
+#include "CATGlobalFunctions.h"
+#include "CATIAdpPLMIdentificator.h"
+#include "CATICkeObject.h"
+#include "CATIPLMComponent.h"
+#include "CATIPLMNavInstance.h"
+#include "CATIPLMNavOccurrence.h"
+#include "CATIPLMNavReference.h"
+#include "CATOmbLifeCycleRootsBag.h"
+#include "CATPLMComponentInterfacesServices.h"
+#include "CATPLMNavPropertiesAcquisition.h"
+#include "ELMHostPLMSession.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+const char* const kSession = R"({
+  "workbench": "CATImmSearch",
+  "user": { "login": "jdoe", "role": "Designer" },
+  "types": [ { "name": "Bolt", "supertype": "VPMReference" } ],
+  "objects": [
+    { "id": "top", "type": "VPMReference", "attributes": { "PLM_ExternalID": "T" } },
+    { "id": "bolt", "type": "Bolt", "saved": false, "attributes": { "PLM_ExternalID": "B", "V_Name": "Bolt" } },
+    { "id": "inst", "type": "VPMInstance", "attributes": { "PLM_ExternalID": "B.1" } }
+  ],
+  "tree": { "id": "n-top", "reference": "top",
+            "children": [ { "id": "n-bolt", "reference": "bolt", "instance": "inst" } ] },
+  "searchSelection": [ "bolt" ],
+  "searchRoots": [ "bolt" ]
+})";
+
+class PLMSessionFile : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/elm-session-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    m_dir = tmpl;
+    m_path = (m_dir / "s.json").string();
+    std::ofstream(m_path) << kSession;
+    std::string error;
+    m_session = elmhost::PLMSession::Load(m_path, error);
+    ASSERT_TRUE(m_session) << error;
+  }
+  void TearDown() override {
+    m_session.reset();
+    std::filesystem::remove_all(m_dir);
+  }
+  template <class I>
+  CATVar<I> Get(const std::string& id) {
+    return CATVar<I>(m_session->Find(id));
+  }
+
+  std::filesystem::path m_dir;
+  std::string m_path;
+  std::unique_ptr<elmhost::PLMSession> m_session;
+};
+
+}  // namespace
+
+TEST_F(PLMSessionFile, TreeNodesGiveReferenceInstanceFatherAndChildren) {
+  auto node = Get<CATIPLMNavOccurrence>("n-bolt");
+  ASSERT_TRUE(node);
+  CATIPLMNavReference* ref = nullptr;
+  ASSERT_EQ(node->GetRelatedReference(ref), S_OK);
+  CATIPLMNavReference_var refVar;
+  refVar.Attach(ref);
+  EXPECT_EQ(CATBaseUnknown_var(refVar), CATBaseUnknown_var(m_session->Find("bolt")));
+
+  CATIPLMNavInstance* inst = nullptr;
+  ASSERT_EQ(node->GetRelatedInstance(inst), S_OK);
+  CATIPLMNavInstance_var instVar;
+  instVar.Attach(inst);
+  CATListValCATUnicodeString values;
+  EXPECT_EQ(instVar->GetAttributeValue("PLM_ExternalID", values), S_OK);
+  EXPECT_EQ(values, CATListValCATUnicodeString({"B.1"}));
+  CATIPLMComponent* father = nullptr;
+  ASSERT_EQ(instVar->GetFatherComponent(father), S_OK);
+  CATIPLMComponent_var fatherVar;
+  fatherVar.Attach(father);
+  EXPECT_EQ(CATBaseUnknown_var(fatherVar), CATBaseUnknown_var(m_session->Find("top")));
+
+  auto root = Get<CATIPLMNavOccurrence>("n-top");
+  CATIPLMNavOccurrence* none = nullptr;
+  EXPECT_EQ(root->GetFather(none), E_FAIL);
+  CATIPLMNavInstance* noInstance = nullptr;
+  EXPECT_EQ(root->GetRelatedInstance(noInstance), E_FAIL);
+  CATListValCATBaseUnknown_var children;
+  ASSERT_EQ(root->ListChildren(children), S_OK);
+  ASSERT_EQ(children.Size(), 1);
+  EXPECT_EQ(children[1], CATBaseUnknown_var(node));
+  // An instance is not a reference, and a reference has no father.
+  EXPECT_FALSE(Get<CATIPLMNavReference>("inst"));
+  EXPECT_FALSE(Get<CATIPLMNavInstance>("bolt"));
+}
+
+TEST_F(PLMSessionFile, FrameSearchAgentRootsUserAndTypesComeFromTheFile) {
+  ASSERT_NE(CATApplicationFrame::GetFrame(), nullptr);
+  EXPECT_EQ(CATApplicationFrame::GetFrame()->GetCurrentWorkbench(), "CATImmSearch");
+  EXPECT_EQ(CATApplicationFrame::GetFrame()->GetCurrentWorkshop(), "ImmNavWorkshop");
+
+  CATVar<CATPLMNavPropertiesAcquisition> agent = CATMakeVar<CATPLMNavPropertiesAcquisition>("NavPropertiesAcquisition");
+  ASSERT_NE(agent->GetEditor(), nullptr);
+  EXPECT_EQ(agent->GetEditor()->GetCSO()->GetSize(), 1);
+  EXPECT_EQ(CATMakeVar<CATPLMNavPropertiesAcquisition>("Other")->GetEditor(), nullptr);
+  CATListValCATBaseUnknown_var roots;
+  ASSERT_EQ(CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(agent->GetEditor(), roots), S_OK);
+  ASSERT_EQ(roots.Size(), 1);
+  EXPECT_EQ(roots[1], CATBaseUnknown_var(m_session->Find("bolt")));
+  roots.RemoveAll();
+  ASSERT_EQ(CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(CATFrmEditor::GetCurrentEditor(), roots),
+            S_OK);
+  EXPECT_EQ(roots[1], CATBaseUnknown_var(m_session->Find("top")));
+
+  CATUnicodeString login, role, organization, project;
+  ASSERT_EQ(CATAdpPublicSecurityServices::GetSecurityParameters("", login, role, organization, project), S_OK);
+  EXPECT_EQ(login, "jdoe");
+  EXPECT_EQ(role, "Designer");
+
+  CATITypeDictionary_var types = CATGlobalFunctions::GetTypeDictionary();
+  CATIType_var bolt, reference, instance;
+  ASSERT_EQ(types->FindType("Bolt", bolt), S_OK);
+  ASSERT_EQ(types->FindType("PLMCoreReference", reference), S_OK);
+  ASSERT_EQ(types->FindType("VPMInstance", instance), S_OK);
+  EXPECT_TRUE(bolt->IsaKindOf(reference));
+  EXPECT_FALSE(bolt->IsaKindOf(instance));
+  EXPECT_EQ(bolt->Supertype()->Name(), "VPMReference");
+  CATIType_var missing;
+  EXPECT_EQ(types->FindType("Gizmo", missing), E_FAIL);
+}
+
+TEST_F(PLMSessionFile, SaveWritesOnlyTheSavedObjectsAndMarksThemSaved) {
+  CATICkeObject_var top = Get<CATICkeObject>("top");
+  CATICkeObject_var bolt = Get<CATICkeObject>("bolt");
+  ASSERT_EQ(CATCkeObjectAttrWriteServices::SetValueWithString(top, "PLM_ExternalID", "T2"), S_OK);
+  ASSERT_EQ(CATCkeObjectAttrWriteServices::SetValueWithString(bolt, "PLM_ExternalID", "B2"), S_OK);
+  EXPECT_EQ(CATCkeObjectAttrWriteServices::SetValueWithString(bolt, "NoSuchAttribute", "x"), E_FAIL);
+
+  CATIAdpPLMIdentificator* id = nullptr;
+  ASSERT_EQ(Get<CATIPLMComponent>("bolt")->GetAdpID(id), S_OK);
+  CATIAdpPLMIdentificator_var idVar;
+  idVar.Attach(id);
+  bool saved = true;
+  ASSERT_EQ(idVar->IsSaved(saved), S_OK);
+  EXPECT_FALSE(saved);
+
+  CATListValCATBaseUnknown_var toSave;
+  toSave.Append(CATBaseUnknown_var(bolt));
+  ASSERT_EQ(CATAdpSaver().Save(toSave), S_OK);
+  ASSERT_EQ(idVar->IsSaved(saved), S_OK);
+  EXPECT_TRUE(saved);
+
+  auto doc = nlohmann::json::parse(std::ifstream(m_path));
+  EXPECT_EQ(doc["objects"][0]["attributes"]["PLM_ExternalID"], "T");
+  EXPECT_EQ(doc["objects"][1]["attributes"]["PLM_ExternalID"], "B2");
+  EXPECT_EQ(doc["objects"][1]["attributes"]["V_Name"], "Bolt");
+  EXPECT_EQ(doc["objects"][1]["saved"], true);
+  struct stat st {};
+  ASSERT_EQ(stat(m_path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), std::filesystem::directory_iterator()), 1);
+
+  // The saved file loads again with the new value.
+  std::string error;
+  auto again = elmhost::PLMSession::Load(m_path, error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(again->AttributeValue("bolt", "PLM_ExternalID"), "B2");
+}
+
+TEST_F(PLMSessionFile, FailedSaveLeavesTheFileAndAnErrorForThatResultOnly) {
+  std::filesystem::remove(m_path);
+  std::filesystem::create_directory(m_path);  // the file's place is taken: the rename must fail
+  CATListValCATBaseUnknown_var toSave;
+  toSave.Append(CATBaseUnknown_var(m_session->Find("top")));
+  HRESULT rc = CATAdpSaver().Save(toSave);
+  ASSERT_EQ(rc, E_FAIL);
+  CATError* error = CATError::CATGetLastError(rc);
+  ASSERT_NE(error, nullptr);
+  EXPECT_NE(std::string(error->GetNLSMessage().ConvertToChar()).find(m_path), std::string::npos)
+      << error->GetNLSMessage().ConvertToChar();
+  error->Release();
+  EXPECT_EQ(CATError::CATGetLastError(S_FALSE), nullptr);
+  CATError::CATCleanLastError();
+  EXPECT_EQ(CATError::CATGetLastError(rc), nullptr);
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), std::filesystem::directory_iterator()), 1);
+  ASSERT_EQ(m_session->Saves().size(), 1u);
+  EXPECT_FALSE(m_session->Saves()[0].ok);
+}
+
+TEST_F(PLMSessionFile, OpenerKeepsObjectsInTheBagAndVersionsAndMaturityAnswer) {
+  CATIAdpPLMIdentificator* id = nullptr;
+  ASSERT_EQ(Get<CATIPLMComponent>("top")->GetAdpID(id), S_OK);
+  CATIAdpPLMIdentificator_var idVar;
+  idVar.Attach(id);
+  CATOmbLifeCycleRootsBag bag;
+  CATAdpOpener opener(bag);
+  CATIPLMComponent* opened = nullptr;
+  ASSERT_EQ(opener.CompleteAndOpen(id, CATIPLMComponent::ClassId(), reinterpret_cast<void**>(&opened)), S_OK);
+  CATIPLMComponent_var openedVar;
+  openedVar.Attach(opened);
+  EXPECT_EQ(bag.Size(), 1);
+  EXPECT_EQ(bag.RemoveRoot(opened), S_OK);
+  EXPECT_EQ(bag.Size(), 0);
+
+  CATListValCATBaseUnknown_var versions;
+  ASSERT_EQ(CATAdpVersioningServices::GetAllVersions(id, versions), S_OK);
+  EXPECT_EQ(versions.Size(), 1);
+  CATUnicodeString state;
+  CATListValCATUnicodeString transitions;
+  ASSERT_EQ(CATAdpMaturityServices::GetStateAndPossibleTransitions(id, state, transitions), S_OK);
+  EXPECT_EQ(state, "IN_WORK");
+  EXPECT_EQ(transitions, CATListValCATUnicodeString({"FROZEN", "OBSOLETE"}));
+  EXPECT_EQ(m_session->MaturityQueries(), 1);
+}
+
+TEST_F(PLMSessionFile, HandlesOutliveTheirSessionWithoutReachingIt) {
+  CATIPLMComponent_var top = Get<CATIPLMComponent>("top");
+  CATIPLMNavOccurrence_var node = Get<CATIPLMNavOccurrence>("n-bolt");
+  m_session.reset();
+  EXPECT_EQ(CATApplicationFrame::GetFrame(), nullptr);
+  CATIAdpPLMIdentificator* id = nullptr;
+  ASSERT_EQ(top->GetAdpID(id), S_OK);
+  CATIAdpPLMIdentificator_var idVar;
+  idVar.Attach(id);
+  CATListValCATBaseUnknown_var versions;
+  EXPECT_EQ(CATAdpVersioningServices::GetAllVersions(id, versions), E_FAIL);
+  CATListValCATBaseUnknown_var toSave;
+  toSave.Append(CATBaseUnknown_var(top));
+  EXPECT_EQ(CATAdpSaver().Save(toSave), E_FAIL);
+  CATError::CATCleanLastError();
+  CATIPLMNavOccurrence* father = nullptr;
+  EXPECT_EQ(node->GetFather(father), E_FAIL);
+}
