@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace servertest;
 
 namespace {
@@ -123,6 +129,39 @@ TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
   ASSERT_EQ(Call("Test", {{"Server", "OK"}}, response), S_OK);
   EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{1010});
   EXPECT_EQ(CheckConnectionThroughPlugin(), E_FAIL);
+}
+
+TEST_F(BadInput, ClientThatStopsMidBodyIsDroppedAndOthersAreServed) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(server.Port()));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const std::string head = "POST /plm/api/ELMRequest HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\n<ELM><Request";
+  ASSERT_EQ(send(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+
+  // While it hangs, others get their answers.
+  expectStillServing();
+
+  // The server gives up on it and closes; bounded so a hang fails the test.
+  std::string got;
+  bool closed = false;
+  for (int i = 0; i < 60 && !closed; ++i) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 1000) > 0) {
+      char buf[4096];
+      ssize_t n = recv(fd, buf, sizeof buf, 0);
+      if (n <= 0) closed = true;
+      else got.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+  close(fd);
+  EXPECT_TRUE(closed) << "the silent client was never dropped";
+  // A cut body is never run as a request: the answer is the unreadable-request error.
+  EXPECT_NE(got.find("HTTP/1.1 400"), std::string::npos) << got;
+  EXPECT_NE(got.find("<Error code=\"1000\">The HTTP request could not be read (status 400).</Error>"), std::string::npos) << got;
 }
 
 TEST_F(BadInput, DuplicateAttributesUseTheFirstAsTheClientDoes) {

@@ -82,8 +82,12 @@ ElmServer::ElmServer(PdmStore& store, ServerConfig config, std::ostream* log)
   svr.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
   // A larger body is read and dropped without being kept, then answered 413.
   svr.set_payload_max_length(m_config.maxBodyBytes);
-  svr.set_read_timeout(30, 0);
+  // Each connection holds a pool thread while it is read, so a client that
+  // connects and stays silent must let go soon; the plug-in sends its whole
+  // request at once, and the timeout applies to each read, not the body.
+  svr.set_read_timeout(5, 0);
   svr.set_write_timeout(30, 0);
+  svr.set_keep_alive_timeout(2);
 
   const std::string endpoint = m_config.basePath + "ELMRequest";
 
