@@ -252,12 +252,6 @@ private:
   static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow);
   static int OnConnected(void* self, char*, char*, int, int);
 
-  // Declared before the easy handle so that it is cleaned up after it.
-  std::unique_ptr<CURLM, MultiDeleter> m_multi;
-  std::unique_ptr<CURL, EasyDeleter> m_easy;
-  std::unique_ptr<curl_slist, SlistDeleter> m_headers;
-  bool m_attached = false;
-
   State m_state = State::Opened;
   Timeouts m_timeouts;
   std::string m_url;
@@ -284,6 +278,14 @@ private:
   std::uint64_t m_received = 0;
   std::deque<std::string> m_chunks;
   std::size_t m_frontOffset = 0;
+
+  // Last, so that they go first: the easy handle points into the members
+  // above (body, error buffer) and the header list; the multi handle is
+  // cleaned up after the easy handle.
+  std::unique_ptr<CURLM, MultiDeleter> m_multi;
+  std::unique_ptr<curl_slist, SlistDeleter> m_headers;
+  std::unique_ptr<CURL, EasyDeleter> m_easy;
+  bool m_attached = false;
 };
 
 bool Request::Open(const Connection& c, const std::string& verb, const std::string& object,
