@@ -55,6 +55,8 @@ struct BadSession {
   const char* expected;  ///< what elm must say after the file name
 };
 
+void PrintTo(const BadSession& c, std::ostream* os) { *os << c.what; }
+
 class ElmBadSession : public elmtest::ElmFixture, public testing::WithParamInterface<BadSession> {};
 
 TEST_P(ElmBadSession, ExitsWithFilePlaceAndReasonAndWritesNothing) {
