@@ -3,7 +3,6 @@
 #include "ELMHostExport.h"
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,12 +81,11 @@ public:
   /// Saves the objects: updates the file, or fails as the session is told to.
   /// On failure error holds the platform text (possibly empty).
   bool SaveObjects(const std::vector<PLMObject*>& objects, std::string& error);
-  /// The identificators of all objects in the version family of object.
+  /// Every object of the version family of object, object included.
   std::vector<PLMObject*> VersionsOf(const PLMObject& object) const;
 
-  struct Impl;
-
 private:
+  struct Impl;
   PLMSession();
   std::unique_ptr<Impl> m_impl;
   std::string m_path;
