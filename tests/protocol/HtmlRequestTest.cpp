@@ -2,6 +2,7 @@
 
 #include "ELMRequestXml.h"
 #include "LoopbackServer.h"
+#include "WinHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -370,6 +371,21 @@ TEST_F(HtmlRequestTls, TrustedCertificateCarriesTheRequestOverTls) {
   EXPECT_TRUE(seen[0].tls);
   EXPECT_EQ("POST", seen[0].method);
   EXPECT_EQ("/plm/api/ELMRequest", seen[0].target);
+}
+
+TEST_F(HtmlRequestTls, CertificateRefusalIsASecureFailureOfTheSend) {
+  HINTERNET session = WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr, nullptr, 0);
+  HINTERNET connect = WinHttpConnect(session, L"127.0.0.1", static_cast<INTERNET_PORT>(m_server->Port()), 0);
+  HINTERNET request = WinHttpOpenRequest(connect, L"POST", L"ELMRequest", nullptr, nullptr, nullptr,
+                                         WINHTTP_FLAG_REFRESH | WINHTTP_FLAG_SECURE);
+  ASSERT_NE(nullptr, request);
+  char body[] = "<ELM/>";
+  EXPECT_FALSE(WinHttpSendRequest(request, nullptr, 0, body, 6, 6, 0));
+  EXPECT_EQ(ERROR_WINHTTP_SECURE_FAILURE, GetLastError());
+  WinHttpCloseHandle(request);
+  WinHttpCloseHandle(connect);
+  WinHttpCloseHandle(session);
+  EXPECT_TRUE(m_server->Requests().empty());
 }
 
 TEST_F(HtmlRequestTls, PlainSchemeAnywhereInTheUrlWinsOverALeadingHttps) {

@@ -106,6 +106,22 @@ TEST_P(HtmlRequestUrlParts, ReachTheWireAsTheUrlSays) {
   }
 }
 
+TEST(HtmlRequestProxy, NoProxyListSendsTheRequestDirectly) {
+  elmtest::EnvChanges env;
+  elmtest::IsolateTransport(env);
+  RawServer proxy([](const RawServer::Connection& conn, const std::string&) { conn.Send(answer200()); });
+  RawServer server([](const RawServer::Connection& conn, const std::string&) { conn.Send(answer200()); });
+  env.Set("http_proxy", proxy.Url());
+  env.Set("no_proxy", "127.0.0.1");
+  env.Set("ELM_SERVER_URL", server.Url("/direct"));
+  ELMRequestXml request("Test");
+  ELMRequestXml response;
+  EXPECT_EQ(S_OK, HtmlRequest::DoRequest(request, response));
+  EXPECT_EQ(0, proxy.Accepted());
+  ASSERT_EQ(1u, server.Requests().size());
+  EXPECT_EQ("/direct/ELMRequest", readSeen(server.Requests()[0]).path);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     HtmlRequest, HtmlRequestUrlParts,
     ::testing::Values(UrlCase{"https://ElmHost.Example:8080/plm/api", true, "ElmHost.Example", 8080, true, ""},
