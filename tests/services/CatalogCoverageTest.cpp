@@ -7,12 +7,13 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 // Every text the plug-in looks up by a literal catalog and key must have an
@@ -33,10 +34,43 @@ struct LookUp {
   bool operator<(const LookUp& o) const { return std::tie(file, key) < std::tie(o.file, o.key); }
 };
 
+void skipSpace(const std::string& s, std::size_t& i) {
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+}
+
+// A string literal without escapes at i; false when there is none.
+bool readLiteral(const std::string& s, std::size_t& i, std::string& out) {
+  skipSpace(s, i);
+  if (i >= s.size() || s[i] != '"') return false;
+  std::size_t end = s.find('"', i + 1);
+  if (end == std::string::npos) return false;
+  out = s.substr(i + 1, end - i - 1);
+  i = end + 1;
+  return out.find('\\') == std::string::npos;
+}
+
+bool expect(const std::string& s, std::size_t& i, char c) {
+  skipSpace(s, i);
+  if (i >= s.size() || s[i] != c) return false;
+  ++i;
+  return true;
+}
+
 // BuildMessage("Catalog", "Key", ...) of ELMGlobal goes to the common catalog
 // "ELM" + Catalog; CATMsgCatalog::BuildMessage names the file itself.
+void scanText(const std::string& s, const std::string& where, std::set<LookUp>& found) {
+  static const std::string name = "BuildMessage";
+  static const std::string direct = "CATMsgCatalog::";
+  for (std::size_t p = s.find(name); p != std::string::npos; p = s.find(name, p + 1)) {
+    std::size_t i = p + name.size();
+    std::string catalog, key;
+    if (!expect(s, i, '(') || !readLiteral(s, i, catalog) || !expect(s, i, ',') || !readLiteral(s, i, key)) continue;
+    bool isDirect = p >= direct.size() && s.compare(p - direct.size(), direct.size(), direct) == 0;
+    found.insert({isDirect ? catalog : "ELM" + catalog, key, where});
+  }
+}
+
 std::set<LookUp> scanSources() {
-  static const std::regex call(R"re((CATMsgCatalog\s*::\s*)?BuildMessage\s*\(\s*"([^"]+)"\s*,\s*"([^"]+)")re");
   std::set<LookUp> found;
   for (const char* dir : {"protocol", "services", "commands"}) {
     fs::path root = fs::path(kSourceDir) / dir;
@@ -47,12 +81,7 @@ std::set<LookUp> scanSources() {
       std::ifstream in(entry.path());
       std::stringstream text;
       text << in.rdbuf();
-      std::string s = text.str();
-      for (std::sregex_iterator it(s.begin(), s.end(), call), end; it != end; ++it) {
-        const std::smatch& m = *it;
-        std::string file = m[1].matched ? m[2].str() : "ELM" + m[2].str();
-        found.insert({file, m[3].str(), entry.path().lexically_relative(kSourceDir).string()});
-      }
+      scanText(text.str(), entry.path().lexically_relative(kSourceDir).string(), found);
     }
   }
   return found;
