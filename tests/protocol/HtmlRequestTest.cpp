@@ -100,6 +100,24 @@ TEST_F(HtmlRequestWire, PostsTheDocumentAsUtf8XmlWithOnlyTheClientsHeaders) {
   EXPECT_NE(std::string::npos, expectedBody.find("Wälzlager-€-Ω"));
 }
 
+TEST_F(HtmlRequestWire, LargeRequestGoesOutWholeWithoutAskingToContinue) {
+  RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
+  UseServer(server.Url());
+  ELMRequestXml request("SendEnoviaObjectToTC");
+  request.AddRequestAttribute("Structure", CATUnicodeString(std::string(3 << 20, 'S').c_str()));
+  CATUnicodeString text;
+  ASSERT_EQ(S_OK, request.GetXml(text));
+  ELMRequestXml response;
+  ASSERT_EQ(S_OK, HtmlRequest::DoRequest(request, response));
+  const auto requests = server.Requests();
+  ASSERT_EQ(1u, requests.size());
+  const std::size_t end = requests[0].find("\r\n\r\n");
+  const std::string head = requests[0].substr(0, end);
+  EXPECT_EQ(std::string::npos, head.find("Expect:")) << head;
+  EXPECT_EQ(std::string::npos, head.find("Accept:")) << head;
+  EXPECT_EQ(text.Utf8(), requests[0].substr(end + 4));
+}
+
 TEST_F(HtmlRequestWire, EveryCallOpensAConnectionOfItsOwn) {
   RawServer server([](const RawServer::Connection& c, const std::string&) { c.Send(rawAnswer(kPartNumberAnswer)); });
   UseServer(server.Url());
