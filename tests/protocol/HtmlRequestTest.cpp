@@ -363,6 +363,22 @@ TEST_F(HtmlRequestUnreachable, UnansweredConnectionFailsAfterTheConnectTimeout) 
   EXPECT_LT(elapsed, std::chrono::seconds(10));
 }
 
+TEST_F(HtmlRequestUnreachable, ResolveAndConnectTimeoutsShareOneBudget) {
+  // libcurl times name resolution and connection together, so a limited
+  // resolution adds its time to the connection's.
+  elmtest::IdleListener full(0);
+  ASSERT_TRUE(full.Fill());
+  UseServer(full.Url());
+  m_env.Set("ELM_SERVER_RESOLVE_TIMEOUT", "1");
+  m_env.Set("ELM_SERVER_CONNECT_TIMEOUT", "1");
+  ELMRequestXml response;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(E_FAIL, HtmlRequest::DoRequest(givenPartNumberRequest(), response));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(1950));
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
+}
+
 // --- TLS ----------------------------------------------------------------------
 
 class HtmlRequestTls : public HtmlRequestTest {
