@@ -17,24 +17,18 @@ void recordTime(CATCommand*, int, void* data) {
 
 }  // namespace
 
-TEST(CATApplication, TheFirstApplicationIsTheMainOneWhileItLives) {
+TEST(CATApplication, TheFirstApplicationIsTheMainOneWhileItLivesAndKeepsItsArguments) {
   EXPECT_EQ(CATApplication::MainApplication(), nullptr);
   {
-    CATApplication app("elm", CATListValCATString{"cnext", "-batch"});
-    CATApplication second("other", 0, nullptr);
+    const char* argv[] = {"3DEXPERIENCE", "-env", "Prod"};
+    CATApplication app("elm", 3, argv);
+    CATApplication second("other", CATListValCATString{"cnext"});
     EXPECT_EQ(CATApplication::MainApplication(), &app);
+    CATListValCATString args{"stale"};
+    app.GetArgs(args);
+    EXPECT_EQ(args, (CATListValCATString{"3DEXPERIENCE", "-env", "Prod"}));
   }
   EXPECT_EQ(CATApplication::MainApplication(), nullptr);
-}
-
-TEST(CATApplication, GetArgsCopiesTheCommandLine) {
-  const char* argv[] = {"3DEXPERIENCE", "-env", "Prod"};
-  CATApplication app("elm", 3, argv);
-  CATListValCATString args{"stale"};
-  app.GetArgs(args);
-  ASSERT_EQ(args.Size(), 3);
-  EXPECT_EQ(args[1], "3DEXPERIENCE");
-  EXPECT_EQ(args[3], "Prod");
 }
 
 TEST(CATApplication, TimeOutsRunFromTheDispatchAndCanBeRemoved) {

@@ -107,24 +107,6 @@ TEST(HostDriver, FindsNestedWidgetsAndADialogTakesItsWidgetsAlong) {
   EXPECT_TRUE(elmhost::OpenDialogs().empty());
 }
 
-TEST(CATDlgDialog, StartsHiddenAndKeepsWhatItsSettersWereGiven) {
-  CATDlgDialog dialog(nullptr, "D", 0xE01);
-  EXPECT_EQ(dialog.GetVisibility(), CATDlgHide);
-  EXPECT_EQ(dialog.GetSensitivity(), CATDlgEnable);
-  EXPECT_EQ(dialog.GetStyle(), 0xE01ul);
-  dialog.SetVisibility(CATDlgShow);
-  dialog.SetSensitivity(CATDlgDisable);
-  dialog.SetOKTitle("Send");
-  dialog.SetIconName("I_Normal", "I_Sel", "I_Focus", "I_Pressed", 3);
-  EXPECT_EQ(dialog.GetVisibility(), CATDlgShow);
-  EXPECT_EQ(dialog.GetSensitivity(), CATDlgDisable);
-  EXPECT_EQ(dialog.GetOKTitle(), "Send");
-  EXPECT_EQ(dialog.GetIconName(0), "I_Normal");
-  EXPECT_EQ(dialog.GetIconName(3), "I_Pressed");
-  EXPECT_EQ(dialog.GetIconName(4), "");
-  EXPECT_EQ(dialog.GetIconType(), 3);
-}
-
 TEST(CATDlgDialog, StandardTextsComeFromTheCatalogsNamedAndOnlyWhereTheyHaveText) {
   elmtest::TempCatalogDir dir;
   dir.Write("ELMSampleDialog.nls",

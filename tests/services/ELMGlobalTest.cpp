@@ -159,19 +159,6 @@ TEST(ELMGlobalMessages, ModuleCatalogOverridesTheCommonOneKeyByKey) {
             "neither=default /P1\n");
 }
 
-TEST(ELMGlobalMessages, WithoutAModuleTheBareCatalogIsTheSecondLookUp) {
-  TempCatalogDir dir;
-  dir.Write("ELMGlobal.nls", "Both = \"common\";\n");
-  dir.Write("OAKGlobal.nls", "Both = \"oak\";\n");
-  dir.Write("Global.nls", "Both = \"bare\";\n");
-  auto r = RunInChild({{"ELMHOST_CATALOG_PATH", dir.Path()}, {"ELM_MODULE", "ELM"}}, [] {
-    ELMGlobal::GetELMModule();
-    print("both", msg("Global", "Both"));
-    return 0;
-  });
-  EXPECT_EQ(r.out, "both=bare\n");
-}
-
 TEST(ELMGlobalResources, ModuleCatalogFirstThenTheUnprefixedOneWhenMissingOrEmpty) {
   TempCatalogDir dir;
   dir.Write("YEWAboutDialog.rsc", "Icon = \"\";\nTitle = \"yew /P1\";\n");
