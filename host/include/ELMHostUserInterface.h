@@ -36,7 +36,8 @@ public:
 ExportedByELMHost UserInterface* SetUserInterface(UserInterface* ui);
 ExportedByELMHost UserInterface* GetUserInterface();
 
-/// The driver's view of open dialogs, for tests and elm.
+// The driver's view of the open dialogs, for tests and elm.
+
 /// Live dialog windows, oldest first.
 ExportedByELMHost std::vector<CATDlgDialog*> OpenDialogs();
 /// The most recently created live dialog window named name, or null.
