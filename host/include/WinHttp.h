@@ -17,6 +17,8 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 using BOOL = int;
 using DWORD = std::uint32_t;
@@ -123,3 +125,23 @@ ExportedByELMHost HMODULE GetModuleHandleW(LPCWSTR moduleName);
 /// the detail that libcurl gave for it.
 ExportedByELMHost DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                                        LPWSTR buffer, DWORD size, va_list* arguments);
+
+namespace elmhost {
+
+/// One finished exchange of the HTTP client, as a host tool may want to log it.
+struct HttpExchange {
+  std::string method;
+  std::string url;
+  std::string requestBody;
+  long status = 0;            ///< HTTP status, 0 when no answer arrived
+  std::string responseBody;   ///< the bytes handed out to the caller
+  DWORD error = 0;            ///< the transfer's error code, 0 when none
+  std::string errorText;
+};
+using HttpObserver = std::function<void(const HttpExchange&)>;
+
+/// Installs an observer told of every request handle that is closed after
+/// it was sent; returns the previous one. Called on the thread that closes.
+ExportedByELMHost HttpObserver SetHttpObserver(HttpObserver observer);
+
+}  // namespace elmhost

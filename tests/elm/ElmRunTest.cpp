@@ -62,23 +62,32 @@ TEST_F(ElmRun, TwoRunsGiveTwoSuccessiveNumbersTheSecondForTheFirst) {
   EXPECT_EQ(TrailingNumber(number2), TrailingNumber(number1) + 1) << number1 << " then " << number2;
 }
 
-TEST_F(ElmRun, EventsFileHasOneJsonObjectPerSaveAndBox) {
+TEST_F(ElmRun, EventsFileHasOneJsonObjectPerRequestSaveAndBox) {
   std::string events = (m_dir / "events.jsonl").string();
   auto r = Run({"--events", events});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::ifstream in(events);
   std::vector<nlohmann::json> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["event"], "save");
-  EXPECT_EQ(lines[0]["objects"], nlohmann::json::array({"part"}));
-  EXPECT_EQ(lines[0]["ok"], true);
-  EXPECT_EQ(lines[1]["event"], "box");
-  EXPECT_EQ(lines[1]["name"], "ELMSuccess");
-  EXPECT_EQ(lines[1]["style"], "plain, OK");
-  EXPECT_EQ(lines[1]["styleValue"], 0x100000);
-  EXPECT_EQ(lines[1]["title"], "ELMSetPartNumberFromExtPdmCmd MsgTitle");
-  EXPECT_EQ(lines[1]["answer"], "OK");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0]["event"], "request");
+  EXPECT_EQ(lines[0]["method"], "POST");
+  EXPECT_THAT(lines[0]["url"].get<std::string>(), HasSubstr("/ELMRequest"));
+  EXPECT_THAT(lines[0]["request"].get<std::string>(),
+              HasSubstr("<Attribute name=\"PartNumber\" value=\"prd-part\"/>"));
+  EXPECT_EQ(lines[0]["status"], 200);
+  EXPECT_THAT(lines[0]["response"].get<std::string>(),
+              HasSubstr("value=\"" + SessionAttribute("part", "PLM_ExternalID") + "\""));
+  EXPECT_EQ(lines[0]["error"], 0);
+  EXPECT_EQ(lines[1]["event"], "save");
+  EXPECT_EQ(lines[1]["objects"], nlohmann::json::array({"part"}));
+  EXPECT_EQ(lines[1]["ok"], true);
+  EXPECT_EQ(lines[2]["event"], "box");
+  EXPECT_EQ(lines[2]["name"], "ELMSuccess");
+  EXPECT_EQ(lines[2]["style"], "plain, OK");
+  EXPECT_EQ(lines[2]["styleValue"], 0x100000);
+  EXPECT_EQ(lines[2]["title"], "ELMSetPartNumberFromExtPdmCmd MsgTitle");
+  EXPECT_EQ(lines[2]["answer"], "OK");
 }
 
 TEST_F(ElmRun, RefusalsAndFailuresStillExitZeroAndPrintEveryBox) {

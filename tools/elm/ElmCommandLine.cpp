@@ -14,7 +14,7 @@ std::string UsageText() {
          "  --session FILE   the PLM session (JSON); saving objects writes it back\n"
          "  --answers FILE   answers to the message boxes, in order (JSON array of\n"
          "                   \"OK\", \"Cancel\", \"Close\" or a number); OK once they run out\n"
-         "  --events FILE    write one JSON object per line for each box, dialog and save\n"
+         "  --events FILE    write one JSON object per line for each box, dialog, request and save\n"
          "\n"
          "Environment:\n"
          "  ELM_PLUGIN       path of the plug-in library (default: next to elm, then the\n"

@@ -2,6 +2,8 @@
 
 #include "ElmCommandLine.h"
 #include "ElmEvents.h"
+
+#include "WinHttp.h"
 #include "ElmPlugin.h"
 
 #include "CATApplication.h"
@@ -244,6 +246,25 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["error"] = save.error;
     events.Write(e.dump());
   });
+
+  // Every exchange with the integration server, for tools that follow a run.
+  struct ObserverGuard {
+    elmhost::HttpObserver previous;
+    ~ObserverGuard() { elmhost::SetHttpObserver(std::move(previous)); }
+  } observerGuard{elmhost::SetHttpObserver([&events](const elmhost::HttpExchange& x) {
+    Print("[request] " + x.method + " " + x.url + ": " +
+          (x.status ? "status " + std::to_string(x.status) : "no answer (" + x.errorText + ")") + "\n");
+    Json e;
+    e["event"] = "request";
+    e["method"] = x.method;
+    e["url"] = x.url;
+    e["request"] = x.requestBody;
+    e["status"] = x.status;
+    e["response"] = x.responseBody;
+    e["error"] = x.error;
+    e["errorText"] = x.errorText;
+    events.Write(e.dump(-1, ' ', false, Json::error_handler_t::replace));
+  })};
 
   void* made = elmhost::ClassDictionary::Create(cmd.className);
   if (!made) {

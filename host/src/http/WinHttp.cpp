@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <new>
 #include <string>
 #include <unordered_set>
@@ -226,9 +227,7 @@ public:
   enum class State { Opened, Sent, Received };
 
   Request() : Handle(Kind::Request) {}
-  ~Request() override {
-    if (m_attached) curl_multi_remove_handle(m_multi.get(), m_easy.get());
-  }
+  ~Request() override;
 
   bool Open(const Connection& c, const std::string& verb, const std::string& object, const std::string& version,
             const std::string& referrer, const std::string& accept, DWORD flags);
@@ -278,6 +277,9 @@ private:
   std::uint64_t m_received = 0;
   std::deque<std::string> m_chunks;
   std::size_t m_frontOffset = 0;
+  // What the caller read, kept only while an observer is installed.
+  bool m_observed = false;
+  std::string m_readLog;
 
   // Last, so that they go first: the easy handle points into the members
   // above (body, error buffer) and the header list; the multi handle is
@@ -288,6 +290,35 @@ private:
   bool m_attached = false;
 };
 
+std::mutex g_observerLock;
+elmhost::HttpObserver g_observer;
+
+Request::~Request() {
+  if (m_observed && m_state != State::Opened) {
+    elmhost::HttpObserver observer;
+    {
+      std::lock_guard<std::mutex> lock(g_observerLock);
+      observer = g_observer;
+    }
+    if (observer) {
+      elmhost::HttpExchange exchange;
+      exchange.method = m_verb;
+      exchange.url = m_url;
+      exchange.requestBody = m_body;
+      if (m_easy) curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &exchange.status);
+      exchange.responseBody = std::move(m_readLog);
+      exchange.error = m_error;
+      exchange.errorText = m_errorText;
+      // An observer's failure must not escape a close.
+      try {
+        observer(exchange);
+      } catch (...) {
+      }
+    }
+  }
+  if (m_attached) curl_multi_remove_handle(m_multi.get(), m_easy.get());
+}
+
 bool Request::Open(const Connection& c, const std::string& verb, const std::string& object,
                    const std::string& version, const std::string& referrer, const std::string& accept,
                    DWORD flags) {
@@ -295,6 +326,10 @@ bool Request::Open(const Connection& c, const std::string& verb, const std::stri
   m_easy.reset(curl_easy_init());
   if (!m_multi || !m_easy) return fail(ERROR_NOT_ENOUGH_MEMORY) != 0;
   m_timeouts = c.timeouts;
+  {
+    std::lock_guard<std::mutex> lock(g_observerLock);
+    m_observed = static_cast<bool>(g_observer);
+  }
   m_verb = verb;
   m_accept = accept;
   m_flags = flags;
@@ -470,6 +505,7 @@ BOOL Request::Read(void* buffer, DWORD wanted, DWORD& read) {
   const std::string& front = m_chunks.front();
   std::size_t n = std::min<std::size_t>(wanted, front.size() - m_frontOffset);
   if (n > 0) std::memcpy(buffer, front.data() + m_frontOffset, n);
+  if (m_observed) m_readLog.append(front.data() + m_frontOffset, n);
   m_frontOffset += n;
   if (m_frontOffset == front.size()) {
     m_chunks.pop_front();
@@ -758,6 +794,11 @@ BOOL WinHttpCloseHandle(HINTERNET handle) {
   }
   delete static_cast<Handle*>(handle);
   return 1;
+}
+
+elmhost::HttpObserver elmhost::SetHttpObserver(HttpObserver observer) {
+  std::lock_guard<std::mutex> lock(g_observerLock);
+  return std::exchange(g_observer, std::move(observer));
 }
 
 DWORD GetLastError() { return t_lastError; }
