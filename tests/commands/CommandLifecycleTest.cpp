@@ -28,10 +28,9 @@ TEST_F(PartNumberLifecycle, PluginRegistersTheCommandWithAnUndecoratedExportedFa
 }
 
 TEST_F(PartNumberLifecycle, TwoStartsMakeTwoIndependentCommandsNamedAfterTheClass) {
-  Prepare();
-  CATCommand* first = CreateCommand();
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  CATCommand* first = m_command;
   CATCommand* second = CreateCommand();
-  ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_NE(first, second);
   EXPECT_EQ(first->GetName(), "SetPartNumberFromExtPdmCmd");
@@ -46,14 +45,12 @@ TEST_F(PartNumberLifecycle, TwoStartsMakeTwoIndependentCommandsNamedAfterTheClas
 }
 
 TEST_F(PartNumberLifecycle, CancelBeforeActivationEndsTheCommandWithoutItsAction) {
-  Prepare();
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Cancel(nullptr, nullptr), 0);
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  EXPECT_EQ(m_command->Cancel(nullptr, nullptr), 0);
   // The host destroys it, not the command itself.
-  EXPECT_TRUE(command->IsDestructionRequested());
+  EXPECT_TRUE(m_command->IsDestructionRequested());
   EXPECT_EQ(m_dispatch->PendingDestructions(), 1u);
-  EXPECT_EQ(command->GetRefCount(), 1u);
+  EXPECT_EQ(m_command->GetRefCount(), 1u);
   m_dispatch->RunUntilIdle();
   EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
   EXPECT_THAT(Requests(), IsEmpty());
@@ -61,11 +58,9 @@ TEST_F(PartNumberLifecycle, CancelBeforeActivationEndsTheCommandWithoutItsAction
 }
 
 TEST_F(PartNumberLifecycle, ActivationRequestsDestructionOnlyAfterItsWork) {
-  Prepare();
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
-  EXPECT_TRUE(command->IsDestructionRequested());
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
+  EXPECT_TRUE(m_command->IsDestructionRequested());
   // The success box and the command wait for the dispatch.
   EXPECT_EQ(m_dispatch->PendingDestructions(), 2u);
   m_dispatch->RunUntilIdle();
@@ -73,11 +68,9 @@ TEST_F(PartNumberLifecycle, ActivationRequestsDestructionOnlyAfterItsWork) {
 }
 
 TEST_F(PartNumberLifecycle, DesactivatePerformsTheActionAgain) {
-  Prepare();
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
-  EXPECT_EQ(command->Desactivate(nullptr, nullptr), 0);
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
+  EXPECT_EQ(m_command->Desactivate(nullptr, nullptr), 0);
   m_dispatch->RunUntilIdle();
   auto requests = Requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -88,12 +81,10 @@ TEST_F(PartNumberLifecycle, DesactivatePerformsTheActionAgain) {
 
 TEST_F(PartNumberLifecycle, EveryEntryAnswersZeroAlsoWhenTheActionFails) {
   Select({"n-part", "n-other"});
-  Prepare();
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
-  EXPECT_EQ(command->Desactivate(nullptr, nullptr), 0);
-  EXPECT_EQ(command->Cancel(nullptr, nullptr), 0);
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
+  EXPECT_EQ(m_command->Desactivate(nullptr, nullptr), 0);
+  EXPECT_EQ(m_command->Cancel(nullptr, nullptr), 0);
   m_dispatch->RunUntilIdle();
   EXPECT_EQ(BoxList().size(), 4u);
 }

@@ -29,6 +29,11 @@ std::string Describe(const elmhost::BoxDescription& box) {
   return box.name.Str() + "|" + style + "|" + box.text.Utf8();
 }
 
+std::string PartNumberAnswer(const std::string& number) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"GetPartnumber\">"
+         "<Attribute name=\"PartNumber\" value=\"" + number + "\"/></Response></ELM>";
+}
+
 std::string WarningBox(const std::string& text) { return "ELMWarning|0x8100000|" + text; }
 std::string ErrorBox(const std::string& text) { return "ELMWarning|0x10100000|" + text; }
 std::string PlainBox(const std::string& text) { return "ELMSuccess|0x100000|" + text; }
@@ -57,7 +62,7 @@ void PartNumberFixture::SetUp() {
   ASSERT_TRUE(in) << "the test session is missing";
   m_json = nlohmann::ordered_json::parse(in);
   m_sessionPath = m_dir / "session.json";
-  m_answer = [](const std::string&) { return PartNumberAnswer("ELM-000042"); };
+  m_answer = PartNumberAnswer("ELM-000042");
 }
 
 void PartNumberFixture::ResetHost() {
@@ -85,11 +90,15 @@ void PartNumberFixture::Prepare() {
   const char* argv[] = {"elm-tests"};
   m_application = std::make_unique<CATApplication>("elm-tests", 1, argv);
   m_user = std::make_unique<ScriptedUser>();
-  m_server = std::make_unique<RecordingServer>(m_answer);
-  setenv("ELM_SERVER_URL", m_server->Url().c_str(), 1);
+  m_server = std::make_unique<LoopbackServer>([answer = m_answer](const httplib::Request&, httplib::Response& res) {
+    res.set_content(answer, "application/xml");
+  });
+  setenv("ELM_SERVER_URL", m_server->Url("/").c_str(), 1);
   std::string error;
   m_plm = elmhost::PLMSession::Load(m_sessionPath.string(), error);
   ASSERT_TRUE(m_plm) << error;
+  m_command = CreateCommand();
+  ASSERT_NE(m_command, nullptr);
 }
 
 CATCommand* PartNumberFixture::CreateCommand() {
@@ -105,10 +114,8 @@ CATCommand* PartNumberFixture::CreateCommand() {
 
 void PartNumberFixture::Run() {
   Prepare();
-  if (!m_plm) return;
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
+  if (!m_command) return;
+  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
   m_dispatch->RunUntilIdle();
   EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
 }
@@ -123,7 +130,10 @@ std::vector<std::string> PartNumberFixture::BoxList() const {
 std::vector<ReceivedRequest> PartNumberFixture::Requests() const {
   std::vector<ReceivedRequest> out;
   if (m_server)
-    for (const std::string& body : m_server->Requests()) out.push_back(ParseRequest(body));
+    for (const SeenRequest& seen : m_server->Requests()) {
+      EXPECT_EQ(seen.target, "/ELMRequest");
+      out.push_back(ParseRequest(seen.body));
+    }
   return out;
 }
 

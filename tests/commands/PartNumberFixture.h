@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordingServer.h"
+#include "LoopbackServer.h"
 #include "ScriptedUser.h"
 
 #include "CATApplication.h"
@@ -40,13 +40,15 @@ protected:
   nlohmann::ordered_json& Session() { return m_json; }
   /// Changes the selection of the tree window to these node or object ids.
   void Select(std::vector<std::string> ids) { m_json["selection"] = ids; }
-  void SetAnswer(RecordingServer::Answer answer) { m_answer = std::move(answer); }
+  /// The body the server answers every request with.
+  void SetAnswer(std::string answer) { m_answer = std::move(answer); }
 
   /// Writes the session file, loads it, starts the server, creates the
   /// command through the class dictionary and activates it; the host's
   /// dispatch then runs until idle.
   void Run();
-  /// Loads the session without running anything (for lifecycle tests).
+  /// Loads the session and creates the command into m_command without
+  /// activating it (for lifecycle tests).
   void Prepare();
   /// Ends the host, session and server of the last run, keeping the files.
   void ResetHost();
@@ -61,14 +63,18 @@ protected:
   std::filesystem::path m_dir;
   std::filesystem::path m_sessionPath;
   nlohmann::ordered_json m_json;
-  RecordingServer::Answer m_answer;
+  std::string m_answer;
 
   std::unique_ptr<elmhost::Dispatch> m_dispatch;
   std::unique_ptr<CATApplication> m_application;
   std::unique_ptr<ScriptedUser> m_user;
-  std::unique_ptr<RecordingServer> m_server;
+  std::unique_ptr<LoopbackServer> m_server;
   std::unique_ptr<elmhost::PLMSession> m_plm;
+  CATCommand* m_command = nullptr;  ///< owned by the host's dispatch
 };
+
+/// An answer carrying one "PartNumber" response attribute.
+std::string PartNumberAnswer(const std::string& number);
 
 /// Expected box descriptions, in the form of Describe.
 std::string WarningBox(const std::string& text);

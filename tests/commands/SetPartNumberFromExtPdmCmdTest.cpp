@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 
 using elmtest::ErrorBox;
 using elmtest::PlainBox;
@@ -51,8 +52,7 @@ TEST_F(SetPartNumber, TheNumberSurvivesIntoTheNextSessionAndIsSentByTheNextRun) 
   Run();
   ResetHost();
   m_json = nlohmann::ordered_json::parse(std::ifstream(m_sessionPath));
-  SetAnswer([](const std::string&) { return elmtest::PartNumberAnswer("ELM-000043"); });
-  ResetHost();
+  SetAnswer(elmtest::PartNumberAnswer("ELM-000043"));
   Run();
   auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -71,86 +71,75 @@ TEST_F(SetPartNumber, OutsideTheNavigatorWorkbenchesTheSearchSelectionIsUsed) {
   EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
 }
 
-TEST_F(SetPartNumber, LifeCycleWorkbenchReadsTheTree) {
-  Session()["workbench"] = "LifeCycleWorkbench";
-  Session()["searchSelection"] = {"other"};
-  Run();
-  EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "ELM-000042");
+TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing) {
+  const std::string warnSelection = WarningBox("ELMSetPartNumberFromExtPdmCmd MsgWarnSelection");
+  struct Case {
+    const char* what;
+    std::function<void(nlohmann::ordered_json&)> change;
+    std::vector<std::string> boxes;
+    const char* prefix = nullptr;
+  } cases[] = {
+      {"two selected objects", [](auto& j) { j["selection"] = {"n-part", "n-other"}; }, {warnSelection, ErrorBox(kFailed)}},
+      {"empty search selection", [](auto& j) { j["workbench"] = "3DEXPERIENCEPlatform"; }, {warnSelection, ErrorBox(kFailed)}},
+      // A bare object in the tree window has no navigation occurrence.
+      {"object that is no tree node", [](auto& j) { j["selection"] = {"part"}; }, {ErrorBox(kFailed)}},
+      {"no tree window", [](auto& j) { j.erase("tree"); j.erase("selection"); }, {ErrorBox(kFailed)}},
+      {"unsaved object", [](auto& j) { j["selection"] = {"n-unsaved"}; },
+       {WarningBox("ELMSetPartNumberFromExtPdmCmd MsgSelectedUnsaved")}},
+      {"object with two versions", [](auto& j) { j["selection"] = {"n-versioned"}; },
+       {WarningBox("ELMSetPartNumberFromExtPdmCmd MsgMultipleVersions")}},
+      {"object without identity", [](auto& j) { j["selection"] = {"n-noid"}; }, {}},
+      // "part" stands inside "prd-part", but not at its start.
+      {"identifier without the prefix", [](auto&) {}, {WarningBox("prefix refused: [prd-part] [part]")}, "part"},
+  };
+  const nlohmann::ordered_json original = Session();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Session() = original;
+    c.change(Session());
+    c.prefix ? setenv("ELM_SETPN_PNPREFIX", c.prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
+    Run();
+    EXPECT_EQ(BoxList(), c.boxes);
+    EXPECT_THAT(Requests(), IsEmpty());
+    EXPECT_THAT(m_plm->Saves(), IsEmpty());
+    EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
+    ResetHost();
+  }
 }
 
-TEST_F(SetPartNumber, NotExactlyOneSelectedObjectWarnsThenReportsTheFailure) {
-  Select({"n-part", "n-other"});
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("ELMSetPartNumberFromExtPdmCmd MsgWarnSelection"), ErrorBox(kFailed)));
-  EXPECT_THAT(Requests(), IsEmpty());
-  EXPECT_THAT(m_plm->Saves(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, EmptySearchSelectionWarnsThenReportsTheFailure) {
-  Session()["workbench"] = "3DEXPERIENCEPlatform";
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("ELMSetPartNumberFromExtPdmCmd MsgWarnSelection"), ErrorBox(kFailed)));
-  EXPECT_THAT(Requests(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, ASelectedObjectThatIsNotATreeNodeIsRefusedWithoutASelectionBox) {
-  // A bare object in the tree window has no navigation occurrence.
-  Select({"part"});
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
-  EXPECT_THAT(Requests(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, WithoutATreeWindowOnlyTheFailureIsReported) {
-  Session().erase("tree");
-  Session().erase("selection");
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
-}
-
-TEST_F(SetPartNumber, IdentifierWithoutThePrefixIsRefusedBeforeAnyRequest) {
-  setenv("ELM_SETPN_PNPREFIX", "part", 1);  // inside "prd-part", but not at its start
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("prefix refused: [prd-part] [part]")));
-  EXPECT_THAT(Requests(), IsEmpty());
-  EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
-}
-
-TEST_F(SetPartNumber, IdentifierBeginningWithThePrefixPasses) {
-  setenv("ELM_SETPN_PNPREFIX", "prd-", 1);
-  Run();
-  EXPECT_EQ(Requests().size(), 1u);
-  EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "ELM-000042");
-}
-
-TEST_F(SetPartNumber, UnsavedObjectIsRefusedWithItsOwnBoxOnly) {
-  Select({"n-unsaved"});
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("ELMSetPartNumberFromExtPdmCmd MsgSelectedUnsaved")));
-  EXPECT_THAT(Requests(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, ObjectWithTwoVersionsIsRefused) {
-  Select({"n-versioned"});
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("ELMSetPartNumberFromExtPdmCmd MsgMultipleVersions")));
-  EXPECT_THAT(Requests(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, ObjectWithOneVersionInItsFamilyPasses) {
-  Session()["objects"][5]["versionFamily"] = "another";  // v2 alone in its family now
-  Select({"n-versioned"});
-  Run();
-  EXPECT_EQ(Requests().size(), 1u);
-  EXPECT_EQ(SavedAttribute("v2", "PLM_ExternalID"), "ELM-000042");
-}
-
-TEST_F(SetPartNumber, WithoutConfiguredMaturityAnyStatePassesAndMaturityIsNotAsked) {
-  Select({"n-released"});
-  Run();
-  EXPECT_EQ(Requests().size(), 1u);
-  EXPECT_EQ(m_plm->MaturityQueries(), 0);
-  EXPECT_EQ(SavedAttribute("released", "PLM_ExternalID"), "ELM-000042");
+TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
+  struct Case {
+    const char* what;
+    std::function<void(nlohmann::ordered_json&)> change;
+    const char* numbered;
+    const char* prefix;
+    const char* maturity;
+    int maturityQueries;
+  } cases[] = {
+      {"life cycle workbench reads the tree",
+       [](auto& j) { j["workbench"] = "LifeCycleWorkbench"; j["searchSelection"] = {"other"}; }, "part", nullptr, nullptr, 0},
+      {"identifier beginning with the prefix", [](auto&) {}, "part", "prd-", nullptr, 0},
+      // v2 alone in its family now.
+      {"one version in its family",
+       [](auto& j) { j["objects"][5]["versionFamily"] = "another"; j["selection"] = {"n-versioned"}; }, "v2", nullptr,
+       nullptr, 0},
+      {"no configured maturity: any state, never asked", [](auto& j) { j["selection"] = {"n-released"}; }, "released",
+       nullptr, nullptr, 0},
+      {"configured maturity that matches", [](auto&) {}, "part", nullptr, "IN_WORK", 1},
+  };
+  const nlohmann::ordered_json original = Session();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Session() = original;
+    c.change(Session());
+    c.prefix ? setenv("ELM_SETPN_PNPREFIX", c.prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
+    c.maturity ? setenv("ELM_SETPN_MATURITY", c.maturity, 1) : unsetenv("ELM_SETPN_MATURITY");
+    Run();
+    EXPECT_EQ(Requests().size(), 1u);
+    EXPECT_EQ(m_plm->MaturityQueries(), c.maturityQueries);
+    EXPECT_EQ(SavedAttribute(c.numbered, "PLM_ExternalID"), "ELM-000042");
+    ResetHost();
+  }
 }
 
 TEST_F(SetPartNumber, OtherMaturityThanConfiguredIsRefusedWithStateAndConfiguration) {
@@ -162,17 +151,8 @@ TEST_F(SetPartNumber, OtherMaturityThanConfiguredIsRefusedWithStateAndConfigurat
   EXPECT_THAT(Requests(), IsEmpty());
 }
 
-TEST_F(SetPartNumber, ConfiguredMaturityThatMatchesPasses) {
-  setenv("ELM_SETPN_MATURITY", "IN_WORK", 1);
-  Run();
-  EXPECT_EQ(m_plm->MaturityQueries(), 1);
-  EXPECT_EQ(Requests().size(), 1u);
-}
-
 TEST_F(SetPartNumber, ServerErrorsAreListedAsCodeColonTextWithoutTheConnectionBox) {
-  SetAnswer([](const std::string&) {
-    return Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>");
-  });
+  SetAnswer(Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>"));
   Run();
   // Coded errors show the catalog's text; with no catalog entry, its generated default.
   EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(std::string("1234: HtmlRequest Error_1234\n"
@@ -184,9 +164,7 @@ TEST_F(SetPartNumber, ServerErrorsAreListedAsCodeColonTextWithoutTheConnectionBo
 }
 
 TEST_F(SetPartNumber, AnswerWithoutPartNumberListsMessagesAfterTheConnectionBox) {
-  SetAnswer([](const std::string&) {
-    return Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>");
-  });
+  SetAnswer(Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>"));
   Run();
   EXPECT_THAT(BoxList(), ElementsAre(WarningBox(kConnectFailed), ErrorBox(std::string("Plain note\n"
                                                                                       "7: Coded note\n"
@@ -196,7 +174,7 @@ TEST_F(SetPartNumber, AnswerWithoutPartNumberListsMessagesAfterTheConnectionBox)
 }
 
 TEST_F(SetPartNumber, EmptyPartNumberEndsSilentlyAndWritesNothing) {
-  SetAnswer([](const std::string&) { return elmtest::PartNumberAnswer(""); });
+  SetAnswer(elmtest::PartNumberAnswer(""));
   Run();
   EXPECT_EQ(Requests().size(), 1u);
   EXPECT_THAT(BoxList(), IsEmpty());
@@ -205,14 +183,10 @@ TEST_F(SetPartNumber, EmptyPartNumberEndsSilentlyAndWritesNothing) {
 }
 
 TEST_F(SetPartNumber, UnreachableServerShowsTheConnectionBoxThenTheFailure) {
-  Prepare();
-  // A port that was just free: nothing listens there.
-  std::string url = m_server->Url();
+  ASSERT_NO_FATAL_FAILURE(Prepare());
+  // The server goes before the command runs: nothing listens on its port now.
   m_server.reset();
-  setenv("ELM_SERVER_URL", url.c_str(), 1);
-  CATCommand* command = CreateCommand();
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->Activate(nullptr, nullptr), 0);
+  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
   m_dispatch->RunUntilIdle();
   EXPECT_THAT(BoxList(), ElementsAre(WarningBox(kConnectFailed), ErrorBox(kFailed)));
 }
@@ -232,13 +206,6 @@ TEST_F(SetPartNumber, SaveFailureWithoutPlatformTextShowsOnlyTheFailure) {
   Session()["options"] = {{"saveError", ""}};
   Run();
   EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
-}
-
-TEST_F(SetPartNumber, ObjectWithoutIdentityEndsWithoutAnyBox) {
-  Select({"n-noid"});
-  Run();
-  EXPECT_THAT(BoxList(), IsEmpty());
-  EXPECT_THAT(Requests(), IsEmpty());
 }
 
 TEST_F(SetPartNumber, PlatformServiceFailuresLeadStraightToTheFailureReport) {
