@@ -1,7 +1,7 @@
 #include "CATMsgCatalog.h"
 #include "CATRscCatalog.h"
 
-#include "CatalogDir.h"
+#include "LoopbackServer.h"
 #include "ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,6 @@
 
 namespace {
 
-using elmtest::ScopedEnv;
-using elmtest::TempCatalogDir;
 
 CATUnicodeString message(const char* catalog, const char* key, const CATUnicodeString& def = CATUnicodeString()) {
   return CATMsgCatalog::BuildMessage(catalog, key, nullptr, 0, def);
@@ -24,12 +22,12 @@ CATUnicodeString message(const char* catalog, const char* key, const CATUnicodeS
 }  // namespace
 
 TEST(CATMsgCatalogParameters, ReplacesEachPlaceholderOnceAndLeavesUnfilledOnesVisible) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("Sample.nls",
             "Two = \"/P2 before /P1, /P1 again\";\n"
             "Short = \"got /P1, missing /P3\";\n"
             "Ten = \"/P10\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path());
 
   // The first parameter's text holds a placeholder: it must come out as written.
   CATUnicodeString params[] = {"a/P2", "b"};
@@ -41,11 +39,11 @@ TEST(CATMsgCatalogParameters, ReplacesEachPlaceholderOnceAndLeavesUnfilledOnesVi
 }
 
 TEST(CATMsgCatalogDefaults, MissingCatalogOrKeyGivesTheDefaultAsGiven) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("Sample.nls", "Known = \"known\";\n");
   std::filesystem::create_directory(dir.Path() + "/sub");
   dir.Write("sub/Sample.nls", "Known = \"known\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path() + "/sub");
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path() + "/sub");
 
   CATUnicodeString params[] = {"x"};
   EXPECT_EQ(CATMsgCatalog::BuildMessage("Sample", "Unknown", params, 1, "default /P1"), "default /P1");
@@ -57,12 +55,12 @@ TEST(CATMsgCatalogDefaults, MissingCatalogOrKeyGivesTheDefaultAsGiven) {
 }
 
 TEST(CATMsgCatalogFiles, EscapesCommentsAndEmptyTextsAreRead) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("Sample.nls",
             "\xEF\xBB\xBF// a file saved with a byte order mark\n"
             "  Quoted = \"say \\\"hi\\\"\\nnext line\";   // trailing comment\n"
             "Empty = \"\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path());
 
   EXPECT_EQ(message("Sample", "Quoted"), "say \"hi\"\nnext line");
   // An empty text is a text: the default is not used.
@@ -70,44 +68,45 @@ TEST(CATMsgCatalogFiles, EscapesCommentsAndEmptyTextsAreRead) {
 }
 
 TEST(CATMsgCatalogPath, DirectoriesAreSearchedInOrderKeyByKey) {
-  TempCatalogDir site, shipped;
+  elmtest::ScratchDir site, shipped;
   site.Write("Sample.nls", "Changed = \"site text\";\n");
   shipped.Write("Sample.nls", "Changed = \"shipped text\";\nKept = \"shipped only\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", site.Path() + "::" + shipped.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", site.Path() + "::" + shipped.Path());
 
   EXPECT_EQ(message("Sample", "Changed"), "site text");
   EXPECT_EQ(message("Sample", "Kept"), "shipped only");
 }
 
 TEST(CATMsgCatalogPath, ANewPathOrAChangedFileIsSeenAtOnce) {
-  TempCatalogDir first, second;
+  elmtest::ScratchDir first, second;
   first.Write("Sample.nls", "Key = \"first\";\n");
   second.Write("Sample.nls", "Key = \"second\";\n");
   {
-    ScopedEnv path("ELMHOST_CATALOG_PATH", first.Path());
+    elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", first.Path());
     EXPECT_EQ(message("Sample", "Key"), "first");
     first.Write("Sample.nls", "Key = \"first, rewritten\";\n");
     EXPECT_EQ(message("Sample", "Key"), "first, rewritten");
   }
-  ScopedEnv path("ELMHOST_CATALOG_PATH", second.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", second.Path());
   EXPECT_EQ(message("Sample", "Key"), "second");
 }
 
 TEST(CATMsgCatalogPath, WithoutThePathTheShippedCatalogsAreFound) {
-  ScopedEnv path("ELMHOST_CATALOG_PATH", std::nullopt);
+  elmtest::EnvChanges path;
+  path.Unset("ELMHOST_CATALOG_PATH");
   CATUnicodeString title = message("ELMGlobal", "MsgTitle");
   EXPECT_FALSE(title.IsNull());
   EXPECT_NE(title, "ELMGlobal MsgTitle");
 }
 
 TEST(CATMsgCatalogFiles, MalformedLinesAreReportedOnceWithFileAndLineAndSkipped) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("Broken.nls",
             "Before = \"before\";\n"
             "NoQuotes = text;\n"
             "Unterminated = \"open;\n"
             "After = \"after\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path());
   std::string file = dir.Path() + "/Broken.nls";
 
   auto r = elmtest::RunInChild({}, [] {
@@ -132,10 +131,10 @@ TEST(CATMsgCatalogFiles, MalformedLinesAreReportedOnceWithFileAndLineAndSkipped)
 }
 
 TEST(CATRscCatalog, GivesTheValueWithParametersOrReportsTheDefault) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("Sample.rsc", "Icon = \"I_/P1.png\";\nEmpty = \"\";\n");
   dir.Write("Sample.nls", "OnlyMessage = \"message\";\n");
-  ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path());
 
   CATString result = "stale";
   CATString params[] = {"Part"};

@@ -3,7 +3,7 @@
 #include "ELMHostDispatch.h"
 #include "ELMHostUserInterface.h"
 
-#include "CatalogDir.h"
+#include "LoopbackServer.h"
 #include "ScriptedUser.h"
 
 #include <gtest/gtest.h>
@@ -108,7 +108,7 @@ TEST(HostDriver, FindsNestedWidgetsAndADialogTakesItsWidgetsAlong) {
 }
 
 TEST(CATDlgDialog, StandardTextsComeFromTheCatalogsNamedAndOnlyWhereTheyHaveText) {
-  elmtest::TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("ELMSampleDialog.nls",
             "Title = \"Sample\";\n"
             "OKBtnTitle = \"Send\";\n"
@@ -121,7 +121,7 @@ TEST(CATDlgDialog, StandardTextsComeFromTheCatalogsNamedAndOnlyWhereTheyHaveText
             "Accelerator = \"Ctrl+S\";\n"
             "Help = \"\";\n");
   dir.Write("ELMSampleDialog.rsc", "Icon = \"I_Sample\";\nIconSel = \"I_SampleSel\";\n");
-  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", dir.Path());
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", dir.Path());
 
   CATDlgDialog dialog(nullptr, "Sample");
   dialog.SetHelp("kept");

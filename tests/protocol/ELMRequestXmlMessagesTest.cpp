@@ -1,6 +1,6 @@
 #include "ELMRequestXml.h"
 
-#include "CatalogDir.h"
+#include "LoopbackServer.h"
 #include "ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,6 @@
 
 namespace {
 
-using elmtest::ScopedEnv;
-using elmtest::TempCatalogDir;
 
 struct Collected {
   HRESULT rc = S_OK;
@@ -55,8 +53,8 @@ class ResponseMessages : public ::testing::Test {
 protected:
   void givenAnswer(const char* text) { ASSERT_EQ(doc.ReadXmlString(text), S_OK); }
 
-  TempCatalogDir catalogs;
-  ScopedEnv path{"ELMHOST_CATALOG_PATH", catalogs.Path()};
+  elmtest::ScratchDir catalogs;
+  elmtest::EnvChanges path{"ELMHOST_CATALOG_PATH", catalogs.Path()};
   ELMRequestXml doc;
 };
 

@@ -1,6 +1,6 @@
 #include "CATMsgCatalog.h"
 
-#include "CatalogDir.h"
+#include "LoopbackServer.h"
 #include "ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +94,7 @@ std::string shippedText(const std::string& file, const std::string& key) {
 }  // namespace
 
 TEST(ShippedCatalogs, EveryLiteralLookUpInTheSourcesHasAnEnglishText) {
-  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", kShippedMessages);
   std::set<LookUp> lookUps = scanSources();
   // The scan must see the look-ups we know of, or it would pass on nothing.
   ASSERT_TRUE(lookUps.count({"ELMGlobal", "ModuleMissing", ""})) << "scan found " << lookUps.size();
@@ -107,7 +107,7 @@ TEST(ShippedCatalogs, EveryLiteralLookUpInTheSourcesHasAnEnglishText) {
 }
 
 TEST(ShippedCatalogs, ThePartNumberCommandHasEveryTextWithItsParameters) {
-  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", kShippedMessages);
   const std::pair<const char*, int> keys[] = {
       {"MsgTitle", 0},           {"MsgWarnSelection", 0},    {"MsgWronPNPrefix", 2},
       {"MsgSelectedUnsaved", 0}, {"MsgMultipleVersions", 0}, {"MsgWrongMaturity", 2},
@@ -125,7 +125,7 @@ TEST(ShippedCatalogs, ThePartNumberCommandHasEveryTextWithItsParameters) {
 }
 
 TEST(ShippedCatalogs, EachModuleOverridesAGlobalText) {
-  elmtest::ScopedEnv path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", kShippedMessages);
   std::set<std::string> globalKeys;
   for (const LookUp& l : scanSources())
     if (l.file == "ELMGlobal") globalKeys.insert(l.key);

@@ -4,7 +4,7 @@
 #include "CATDlgDialog.h"
 #include "ELMHostDispatch.h"
 
-#include "CatalogDir.h"
+#include "LoopbackServer.h"
 #include "ChildProcess.h"
 #include "ScriptedUser.h"
 
@@ -20,7 +20,6 @@ namespace {
 
 using elmtest::kUnset;
 using elmtest::RunInChild;
-using elmtest::TempCatalogDir;
 
 void print(const char* what, const CATUnicodeString& value) { std::printf("%s=%s\n", what, value.ConvertToChar()); }
 
@@ -51,7 +50,7 @@ TEST(ELMGlobalModule, KnownCodesGiveTheirModuleAndPrefix) {
 }
 
 TEST(ELMGlobalModule, AnUnknownModuleWarnsOnceAndLeavesNamesUnprefixed) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("ELMGlobal.nls", "MsgTitle = \"Integration\";\nModuleMissing = \"No module\";\n");
   for (const std::string& value : {kUnset, std::string("oak"), std::string("OAK "), std::string("")}) {
     auto r = RunInChild({{"ELM_MODULE", value}, {"ELMHOST_CATALOG_PATH", dir.Path()}}, [] {
@@ -125,7 +124,7 @@ TEST(ELMGlobalModuleMissing, AnAcknowledgedBoxRemovesAPendingRepeat) {
 }
 
 TEST(ELMGlobalMessages, WithoutCatalogsTheDefaultOrCatalogBlankKeyIsGiven) {
-  TempCatalogDir empty;
+  elmtest::ScratchDir empty;
   auto r = RunInChild({{"ELMHOST_CATALOG_PATH", empty.Path()}, {"ELM_MODULE", "OAK"}}, [] {
     print("generated", msg("Global", "MsgTitle"));
     print("given", ELMGlobal::BuildMessage("Global", "MsgTitle", nullptr, 0, "ELMGlobal MsgTitle"));
@@ -137,7 +136,7 @@ TEST(ELMGlobalMessages, WithoutCatalogsTheDefaultOrCatalogBlankKeyIsGiven) {
 }
 
 TEST(ELMGlobalMessages, ModuleCatalogOverridesTheCommonOneKeyByKey) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("ELMGlobal.nls", "Both = \"common both\";\nCommon = \"common /P1 of /P2\";\n");
   dir.Write("ASHGlobal.nls", "Both = \"ash /P2\";\n");
   dir.Write("Global.nls", "Both = \"bare both\";\n");
@@ -160,7 +159,7 @@ TEST(ELMGlobalMessages, ModuleCatalogOverridesTheCommonOneKeyByKey) {
 }
 
 TEST(ELMGlobalResources, ModuleCatalogFirstThenTheUnprefixedOneWhenMissingOrEmpty) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("YEWAboutDialog.rsc", "Icon = \"\";\nTitle = \"yew /P1\";\n");
   dir.Write("AboutDialog.rsc", "Icon = \"I_About\";\nTitle = \"plain\";\nOnlyPlain = \"plain only\";\n");
   dir.Write("ELMAboutDialog.rsc", "Common = \"never used\";\n");
@@ -179,7 +178,7 @@ TEST(ELMGlobalResources, ModuleCatalogFirstThenTheUnprefixedOneWhenMissingOrEmpt
 }
 
 TEST(ELMGlobalDialogs, StandardMessagesSetTitleAndHelpsWithGeneratedDefaults) {
-  TempCatalogDir dir;
+  elmtest::ScratchDir dir;
   dir.Write("ELMSampleDialog.nls", "Title = \"Sample\";\nHelp = \"common help\";\nOKBtnTitle = \"Send\";\n");
   dir.Write("OAKSampleDialog.nls", "Help = \"oak help\";\n");
   auto r = RunInChild({{"ELMHOST_CATALOG_PATH", dir.Path()}, {"ELM_MODULE", "OAK"}}, [] {

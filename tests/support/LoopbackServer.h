@@ -144,6 +144,8 @@ private:
 class EnvChanges {
 public:
   EnvChanges() = default;
+  /// Sets one variable for the object's lifetime.
+  EnvChanges(const std::string& name, const std::string& value) { Set(name, value); }
   ~EnvChanges();
   EnvChanges(const EnvChanges&) = delete;
   EnvChanges& operator=(const EnvChanges&) = delete;
