@@ -97,7 +97,7 @@ TEST_F(BadInput, FiftyMegabyteBodyIsRefusedAndTheServerStaysUp) {
   ELMRequestXml request("Test");
   ASSERT_EQ(request.AddRequestAttribute("Server", CATUnicodeString(std::string(50u << 20, 'x').c_str())), S_OK);
   ELMRequestXml response;
-  ASSERT_EQ(SendThroughPlugin(request, response), S_OK);
+  ASSERT_EQ(HtmlRequest::DoRequest(request, response), S_OK);
   Errors e = ErrorsOf(response);
   EXPECT_EQ(e.codes, std::vector<int>{1008});
   EXPECT_EQ(e.texts, std::vector<std::string>{"The request body is larger than this server accepts (8388608 bytes)."});
@@ -108,7 +108,7 @@ TEST_F(BadInput, FiftyMegabyteBodyIsRefusedAndTheServerStaysUp) {
   EXPECT_EQ(raw.status, 413);
   EXPECT_NE(raw.body.find("code=\"1008\""), std::string::npos) << raw.body;
   expectStillServing();
-  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+  EXPECT_EQ(HtmlRequest::CheckServerConnection(), S_OK);
 }
 
 TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
@@ -128,7 +128,7 @@ TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
   ELMRequestXml response;
   ASSERT_EQ(Call("Test", {{"Server", "OK"}}, response), S_OK);
   EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{1010});
-  EXPECT_EQ(CheckConnectionThroughPlugin(), E_FAIL);
+  EXPECT_EQ(HtmlRequest::CheckServerConnection(), E_FAIL);
 }
 
 TEST_F(BadInput, ClientThatStopsMidBodyIsDroppedAndOthersAreServed) {

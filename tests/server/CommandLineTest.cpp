@@ -91,7 +91,7 @@ TEST(ServerExecutable, HelpVersionAndUsageErrors) {
 }
 
 TEST(ServerExecutable, DatabaseThatCannotBeOpenedEndsTheServerWithItsReason) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   RunResult r = RunServerExecutable({"--db", dir.File("missing/dir/pdm.db"), "--listen", "127.0.0.1:0"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("cannot open database " + dir.File("missing/dir/pdm.db")), std::string::npos) << r.err;
@@ -99,14 +99,14 @@ TEST(ServerExecutable, DatabaseThatCannotBeOpenedEndsTheServerWithItsReason) {
 
 TEST(ServerExecutable, PortInUseIsReportedNotIgnored) {
   InProcessServer busy;
-  TempDir dir;
+  elmtest::ScratchDir dir;
   RunResult r = RunServerExecutable({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:" + std::to_string(busy.Port())});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("cannot listen on 127.0.0.1:" + std::to_string(busy.Port())), std::string::npos) << r.err;
 }
 
 TEST(ServerExecutable, WithoutDbItCreatesTheDatabaseInTheUsersDataDirectory) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
   RunResult r = RunServerExecutable({"set", "UseBookmark", "true"});
   unsetenv("XDG_DATA_HOME");
@@ -116,14 +116,14 @@ TEST(ServerExecutable, WithoutDbItCreatesTheDatabaseInTheUsersDataDirectory) {
 }
 
 TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   ServerProcess server({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:0", "--base-path", "elm"},
                        dir.File("server.log"));
   std::string url = server.WaitForUrl();
   ASSERT_EQ(url.rfind("http://127.0.0.1:", 0), 0u) << url;
   ASSERT_EQ(url.substr(url.size() - 5), "/elm/");
   setenv("ELM_SERVER_URL", url.c_str(), 1);
-  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+  EXPECT_EQ(HtmlRequest::CheckServerConnection(), S_OK);
   ELMRequestXml response;
   std::string id;
   ASSERT_EQ(Call("GetPartnumber", {}, response, &id), S_OK);
@@ -143,7 +143,7 @@ TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
 }
 
 TEST(ServerExecutable, SettingChangedWhileServingIsAnsweredAtOnce) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   ServerProcess server({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:0", "--quiet"}, dir.File("server.log"));
   std::string url = server.WaitForUrl();
   ASSERT_FALSE(url.empty());
@@ -162,7 +162,7 @@ TEST(ServerExecutable, SettingChangedWhileServingIsAnsweredAtOnce) {
 }
 
 TEST(ServerExecutable, SeedListAndSetAdministerTheStore) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   const std::string db = dir.File("pdm.db");
   RunResult seed = RunServerExecutable({"seed", "--db", db, std::string(ELM_SERVER_EXAMPLES_DIR) + "/demo-seed.xml"});
   ASSERT_EQ(seed.exitCode, 0) << seed.err;
@@ -185,7 +185,7 @@ TEST(ServerExecutable, SeedListAndSetAdministerTheStore) {
   RunResult settings = RunServerExecutable({"list", "--db", db, "settings"});
   EXPECT_NE(settings.out.find("PartNumberPrefix = TC-\n"), std::string::npos) << settings.out;
 
-  TempDir other;
+  elmtest::ScratchDir other;
   std::ofstream(other.File("broken.xml")) << "<ElmServerSeed><Setting name=\"UseBookmark\"/></ElmServerSeed>";
   RunResult broken = RunServerExecutable({"seed", "--db", db, other.File("broken.xml")});
   EXPECT_EQ(broken.exitCode, 1);

@@ -63,7 +63,7 @@ int IssueNumbers(int client, int count, const std::string& outFile, const std::s
     request.AddRequestAttribute("PartNumber", ("client-" + std::to_string(client)).c_str());
     ELMRequestXml response;
     CATUnicodeString pn;
-    if (SUCCEEDED(SendThroughPlugin(request, response)) && SUCCEEDED(response.GetResponseAttribute("PartNumber", pn)) &&
+    if (SUCCEEDED(HtmlRequest::DoRequest(request, response)) && SUCCEEDED(response.GetResponseAttribute("PartNumber", pn)) &&
         !pn.IsNull()) {
       std::string line = std::string(pn.ConvertToChar()) + "\n";
       if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return 4;
@@ -83,7 +83,7 @@ struct Received {
   int failures = 0;
 };
 
-Received Collect(const TempDir& dir) {
+Received Collect(const elmtest::ScratchDir& dir) {
   Received r;
   for (int c = 0; c < kClients; ++c)
     for (auto& line : Lines(ReadFile(dir.File("client" + std::to_string(c)))))
@@ -91,7 +91,7 @@ Received Collect(const TempDir& dir) {
   return r;
 }
 
-std::size_t CountReceived(const TempDir& dir) {
+std::size_t CountReceived(const elmtest::ScratchDir& dir) {
   std::size_t n = 0;
   for (int c = 0; c < kClients; ++c) n += Lines(ReadFile(dir.File("client" + std::to_string(c)))).size();
   return n;
@@ -113,7 +113,7 @@ void ExpectContiguous(const std::vector<elmserver::IssuedNumber>& issued) {
 }
 
 TEST(PartNumberLoad, EightConcurrentClientsGetFourThousandDistinctNumbersWithoutAGap) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   ServerProcess server({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:0"}, dir.File("server.log"));
   std::string url = server.WaitForUrl();
   ASSERT_FALSE(url.empty()) << server.Stdout() << ReadFile(dir.File("server.log"));
@@ -142,7 +142,7 @@ TEST(PartNumberLoad, EightConcurrentClientsGetFourThousandDistinctNumbersWithout
 }
 
 TEST(PartNumberCrash, KilledMidLoadTheServerLosesNoAnsweredNumberAndNeverRepeatsOne) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   const std::string db = dir.File("pdm.db");
   const std::string urlFile = dir.File("url");
   auto first = std::make_unique<ServerProcess>(std::vector<std::string>{"--db", db, "--listen", "127.0.0.1:0"},

@@ -29,14 +29,14 @@ void Sql(const std::string& path, const std::string& sql) {
 }
 
 TEST(PdmStoreSchema, NewDatabaseIsInWalModeAndCarriesItsSchemaVersion) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   EXPECT_EQ(store.SchemaVersion(), PdmStore::kSchemaVersion);
   EXPECT_EQ(store.JournalMode(), "wal");
 }
 
 TEST(PdmStoreSchema, DatabaseOfANewerServerIsRefusedUntouched) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   { PdmStore store(dir.File("a.db")); }
   Sql(dir.File("a.db"), "PRAGMA user_version = 7");
   try {
@@ -49,7 +49,7 @@ TEST(PdmStoreSchema, DatabaseOfANewerServerIsRefusedUntouched) {
 }
 
 TEST(PdmStoreSchema, FileThatIsNoDatabaseIsReportedWithItsName) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   FILE* f = std::fopen(dir.File("junk.db").c_str(), "w");
   std::fputs("this is not an SQLite database, not even a little bit; padding padding padding padding", f);
   std::fclose(f);
@@ -62,7 +62,7 @@ TEST(PdmStoreSchema, FileThatIsNoDatabaseIsReportedWithItsName) {
 }
 
 TEST(PdmStoreNumbers, SequenceContinuesAfterReopening) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   {
     PdmStore store(dir.File("a.db"));
     EXPECT_EQ(store.IssuePartNumber("a", "1_0").partNumber, "ELM-000001");
@@ -76,7 +76,7 @@ TEST(PdmStoreNumbers, SequenceContinuesAfterReopening) {
 }
 
 TEST(PdmStoreNumbers, NumberThatWouldRepeatAnEarlierOneIsRefusedAndLeavesNoGap) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   store.SetSetting("PartNumberPrefix", "X1");
   store.SetSetting("PartNumberDigits", "1");
@@ -97,7 +97,7 @@ TEST(PdmStoreNumbers, NumberThatWouldRepeatAnEarlierOneIsRefusedAndLeavesNoGap) 
 }
 
 TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   EXPECT_EQ(store.Setting("UseBookmark"), "false");
   EXPECT_EQ(store.Setting("NoSuchSetting"), "");
@@ -130,7 +130,7 @@ TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
 }
 
 TEST(PdmStoreStructures, TreeComesBackInOrderAndReplacingKeepsOneDefault) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   using elmserver::NamedStructure;
   using elmserver::StructureNode;
@@ -166,7 +166,7 @@ TEST(PdmStoreStructures, TreeComesBackInOrderAndReplacingKeepsOneDefault) {
 }
 
 TEST(PdmStoreStructures, NamesTheJoinedListCannotCarryAreRefused) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   EXPECT_THROW(store.PutStructure({"P", "a@EOL@b", false, {{"P", "P", {}}}}), StoreConflict);
   EXPECT_THROW(store.PutStructure({"P", "", false, {{"P", "P", {}}}}), StoreConflict);
@@ -175,7 +175,7 @@ TEST(PdmStoreStructures, NamesTheJoinedListCannotCarryAreRefused) {
 }
 
 TEST(SeedFile, LoadsEveryKindAndReloadingReplacesStructures) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   const std::string seed = R"(<?xml version="1.0" encoding="UTF-8"?>
 <ElmServerSeed>
@@ -199,7 +199,7 @@ TEST(SeedFile, LoadsEveryKindAndReloadingReplacesStructures) {
 }
 
 TEST(SeedFile, AnyFaultLoadsNothingAndNamesTheElement) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));
   struct Case {
     std::string body;

@@ -46,7 +46,7 @@ const char* const kStructures = R"(<ElmServerSeed>
 </ElmServerSeed>)";
 
 TEST_F(ServerFunctions, ConnectionCheckSucceedsAndTestMirrorsEveryAttributeInOrder) {
-  EXPECT_EQ(CheckConnectionThroughPlugin(), S_OK);
+  EXPECT_EQ(HtmlRequest::CheckServerConnection(), S_OK);
 
   ELMRequestXml response;
   std::string id;

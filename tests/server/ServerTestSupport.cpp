@@ -2,7 +2,6 @@
 
 #include "CATIDOMElement.h"
 #include "CATIDOMNode.h"
-#include "HtmlRequest.h"
 
 #include <httplib.h>
 
@@ -21,17 +20,6 @@
 
 
 namespace servertest {
-
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "elm-server-test-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  m_path = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(m_path, ec);
-}
 
 InProcessServer::InProcessServer(const std::string& basePath) {
   m_store = std::make_unique<elmserver::PdmStore>(m_dir.File("pdm.db"));
@@ -52,19 +40,13 @@ InProcessServer::~InProcessServer() {
   unsetenv("ELM_SERVER_URL");
 }
 
-HRESULT SendThroughPlugin(const ELMRequestXml& request, ELMRequestXml& response) {
-  return HtmlRequest::DoRequest(request, response);
-}
-
-HRESULT CheckConnectionThroughPlugin() { return HtmlRequest::CheckServerConnection(); }
-
 HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, std::string* requestId) {
   ELMRequestXml request(function);
   for (const auto& [n, v] : attrs)
     if (FAILED(request.AddRequestAttribute(CATUnicodeString(n.c_str(), n.size()), CATUnicodeString(v.c_str(), v.size()))))
       return E_FAIL;
   if (requestId) *requestId = request.GetRequestId().ConvertToChar();
-  return SendThroughPlugin(request, response);
+  return HtmlRequest::DoRequest(request, response);
 }
 
 Errors ErrorsOf(const ELMRequestXml& response) {
@@ -217,7 +199,7 @@ int ServerProcess::Wait() {
 }
 
 RunResult RunServerExecutable(const std::vector<std::string>& args) {
-  TempDir dir;
+  elmtest::ScratchDir dir;
   int out = open(dir.File("out").c_str(), O_WRONLY | O_CREAT, 0644);
   int err = open(dir.File("err").c_str(), O_WRONLY | O_CREAT, 0644);
   pid_t pid = Spawn(args, out, err);

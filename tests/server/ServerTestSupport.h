@@ -4,6 +4,8 @@
 #include "PdmStore.h"
 
 #include "ELMRequestXml.h"
+#include "HtmlRequest.h"
+#include "LoopbackServer.h"
 
 #include <sys/types.h>
 
@@ -16,21 +18,6 @@
 
 namespace servertest {
 
-/// A fresh directory under the system's temporary directory, removed with
-/// everything in it when the object goes.
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return m_path; }
-  std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-  std::string m_path;
-};
-
 /// The server inside the test process on an ephemeral loopback port, with
 /// ELM_SERVER_URL pointing the plug-in's transport at it.
 class InProcessServer {
@@ -42,15 +29,11 @@ public:
   int Port() const { return m_server->Port(); }
 
 private:
-  TempDir m_dir;
+  elmtest::ScratchDir m_dir;
   std::unique_ptr<elmserver::PdmStore> m_store;
   std::unique_ptr<elmserver::ElmServer> m_server;
   std::string m_url;
 };
-
-/// Sends a request through the plug-in's own transport.
-HRESULT SendThroughPlugin(const ELMRequestXml& request, ELMRequestXml& response);
-HRESULT CheckConnectionThroughPlugin();
 
 using Attrs = std::vector<std::pair<std::string, std::string>>;
 
