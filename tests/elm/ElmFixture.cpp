@@ -18,6 +18,7 @@ void ElmFixture::SetUp() {
 }
 
 void ElmFixture::TearDown() {
+  m_server.reset();
   std::error_code ec;
   std::filesystem::remove_all(m_dir, ec);
 }
@@ -35,6 +36,13 @@ ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std
   };
   for (auto& [k, v] : env) base[k] = v;
   return RunProcess(ELM_EXE, args, base);
+}
+
+std::string ElmFixture::StartServer() {
+  m_server = std::make_unique<ServerProcess>(
+      std::vector<std::string>{"--db", (m_dir / "pdm.db").string(), "--listen", "127.0.0.1:0", "--quiet"},
+      (m_dir / "server.log").string());
+  return m_server->WaitForUrl();
 }
 
 std::string ElmFixture::WriteFile(const std::string& name, const std::string& text) const {

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ElmProcess.h"
+#include "ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,15 @@ protected:
   /// Writes text as a file of the test folder and gives its path.
   std::string WriteFile(const std::string& name, const std::string& text) const;
   std::string ReadFile(const std::string& path) const;
+  /// Starts elm-server on a free loopback port with a database of the test
+  /// folder; the URL it listens on, empty when it did not start.
+  std::string StartServer();
   /// The value of an attribute of an object in the session file on disk.
   std::string SessionAttribute(const std::string& objectId, const std::string& attribute) const;
 
   std::filesystem::path m_dir;
   std::string m_session;  ///< path of the working session file
+  std::unique_ptr<ServerProcess> m_server;
 };
 
 }  // namespace elmtest

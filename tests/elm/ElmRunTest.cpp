@@ -16,17 +16,13 @@ class ElmRun : public elmtest::ElmFixture {
 protected:
   void SetUp() override {
     ElmFixture::SetUp();
-    m_server = std::make_unique<elmtest::ServerProcess>((m_dir / "pdm.db").string());
-    ASSERT_FALSE(m_server->Url().empty()) << "elm-server did not start";
-  }
-  void TearDown() override {
-    m_server.reset();
-    ElmFixture::TearDown();
+    m_url = StartServer();
+    ASSERT_FALSE(m_url.empty()) << "elm-server did not start";
   }
   elmtest::ProcessResult Run(std::vector<std::string> extra = {}, std::map<std::string, std::string> env = {}) {
     std::vector<std::string> args{"run", "SetPartNumberFromExtPdmCmd", "--session", m_session};
     args.insert(args.end(), extra.begin(), extra.end());
-    if (!env.count("ELM_SERVER_URL")) env["ELM_SERVER_URL"] = m_server->Url();
+    if (!env.count("ELM_SERVER_URL")) env["ELM_SERVER_URL"] = m_url;
     return Elm(args, env);
   }
   void SelectInSession(const std::string& node) {
@@ -35,7 +31,7 @@ protected:
     WriteFile("session.json", doc.dump(2));
   }
 
-  std::unique_ptr<elmtest::ServerProcess> m_server;
+  std::string m_url;
 };
 
 long long TrailingNumber(const std::string& s) {
@@ -126,9 +122,9 @@ TEST_F(ElmRun, SaveFailureFromTheSessionOptionIsShownAndLeavesTheFile) {
 }
 
 TEST_F(ElmRun, CheckServerAnswersForARunningServerOnly) {
-  auto ok = Elm({"check-server"}, {{"ELM_SERVER_URL", m_server->Url()}});
+  auto ok = Elm({"check-server"}, {{"ELM_SERVER_URL", m_url}});
   EXPECT_EQ(ok.exitCode, 0) << ok.err;
-  EXPECT_THAT(ok.out, HasSubstr("server answers: " + m_server->Url()));
+  EXPECT_THAT(ok.out, HasSubstr("server answers: " + m_url));
   auto down = Elm({"check-server"}, {{"ELM_SERVER_URL", "http://127.0.0.1:1/"}});
   EXPECT_EQ(down.exitCode, 1);
   EXPECT_THAT(down.err, HasSubstr("the server check failed"));

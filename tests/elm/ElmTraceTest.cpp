@@ -84,9 +84,9 @@ protected:
 }  // namespace
 
 TEST_F(ElmTrace, SuccessfulRunTracesEveryStepOfTheCommandInOrder) {
-  elmtest::ServerProcess server((m_dir / "pdm.db").string());
-  ASSERT_FALSE(server.Url().empty());
-  auto r = RunTraced(server.Url());
+  const std::string url = StartServer();
+  ASSERT_FALSE(url.empty());
+  auto r = RunTraced(url);
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
   EXPECT_THAT(CommandTrace(r.out),

@@ -3,6 +3,7 @@
 #include "ElmServer.h"
 #include "PdmStore.h"
 
+#include "ChildProcess.h"
 #include "ELMRequestXml.h"
 #include "HtmlRequest.h"
 #include "LoopbackServer.h"
@@ -65,39 +66,12 @@ struct RawAnswer {
 RawAnswer RawPost(int port, const std::string& path, const std::string& body);
 RawAnswer RawGet(int port, const std::string& path);
 
-/// The built elm-server executable, run as a child process.
-class ServerProcess {
-public:
-  /// Starts `elm-server args...`; its standard error goes to logFile.
-  ServerProcess(const std::vector<std::string>& args, const std::string& logFile);
-  ~ServerProcess();
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-
-  /// Waits for the "listening on" line and gives the URL it names; empty
-  /// when the process ended or stayed silent for 15 s.
-  std::string WaitForUrl();
-  /// Sends the signal and waits; gives the exit status, or 128 + signal.
-  int Signal(int sig);
-  /// Waits for the process to end by itself; bounded by 15 s, then killed.
-  int Wait();
-  pid_t Pid() const { return m_pid; }
-  const std::string& Stdout() const { return m_out; }
-
-private:
-  pid_t m_pid = -1;
-  int m_outFd = -1;
-  std::string m_out;
-  int m_status = -1;
-};
-
-/// Runs the executable to its end, with standard output and error captured.
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-RunResult RunServerExecutable(const std::vector<std::string>& args);
+using elmtest::ServerProcess;
+using RunResult = elmtest::ProcessResult;
+/// Runs elm-server to its end, with both output streams captured.
+inline RunResult RunServerExecutable(const std::vector<std::string>& args) {
+  return elmtest::RunProcess(ELM_SERVER_EXECUTABLE, args);
+}
 
 /// Forks one child per body, all before waiting on any. Bodies must not use
 /// gtest assertions; a body's return value is its child's exit code.

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace elmtest {
 
@@ -22,5 +23,44 @@ inline const std::string kUnset = "\x01unset";
 /// state that is settled once (trace level, module) starts fresh there.
 /// body's return value is the child's exit code.
 ChildResult RunInChild(const std::map<std::string, std::string>& env, const std::function<int()>& body);
+
+/// Waits for the child to end, killing it after seconds: its exit status, or
+/// 128 + signal number; -2 when it had to be killed.
+int WaitBounded(int pid, int seconds);
+
+struct ProcessResult {
+  int exitCode = -1;  ///< exit status, or 128 + signal number
+  std::string out;
+  std::string err;
+};
+
+/// Runs program with args, the environment changed by env (an empty value
+/// unsets the variable), and collects both output streams.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env = {});
+
+/// The built elm-server executable, run as a child process; killed on
+/// destruction unless Signal() ended it before.
+class ServerProcess {
+public:
+  /// Starts `elm-server args...`; its standard error goes to logFile.
+  ServerProcess(const std::vector<std::string>& args, const std::string& logFile);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  /// Waits for the "listening on" line and gives the URL it names; empty
+  /// when the process ended or stayed silent for 15 s.
+  std::string WaitForUrl();
+  /// Sends the signal and waits; gives the exit status, or 128 + signal.
+  int Signal(int sig);
+  const std::string& Stdout() const { return m_out; }
+
+private:
+  int m_pid = -1;
+  int m_outFd = -1;
+  std::string m_out;
+  int m_status = -1;
+};
 
 }  // namespace elmtest
