@@ -126,15 +126,6 @@ TEST_F(ResponseMessages, TextsComeOnlyWithTheirCodes) {
   EXPECT_EQ(hasErrors, 1);
 }
 
-TEST_F(ResponseMessages, UncataloguedCodesGiveCatalogBlankKey) {
-  givenAnswer(
-      "<ELM><Response><Error code=\"17\">server 17</Error><Error code=\"1234\">server 1234</Error>"
-      "</Response></ELM>");
-  Collected c = errorsNLS(doc);
-  EXPECT_EQ(c.rc, S_OK);
-  EXPECT_EQ(join(c), "17=HtmlRequest Error_17;1234=HtmlRequest Error_1234;");
-}
-
 TEST_F(ResponseMessages, CataloguedCodesAreTranslatedAndEmptyTextsFallBack) {
   catalogs.Write("ELMHtmlRequest.nls",
                  "Error_17 = \"\";\n"

@@ -61,20 +61,6 @@ TEST(PdmStoreSchema, FileThatIsNoDatabaseIsReportedWithItsName) {
   }
 }
 
-TEST(PdmStoreNumbers, SequenceContinuesAfterReopening) {
-  elmtest::ScratchDir dir;
-  {
-    PdmStore store(dir.File("a.db"));
-    EXPECT_EQ(store.IssuePartNumber("a", "1_0").partNumber, "ELM-000001");
-    EXPECT_EQ(store.IssuePartNumber("b", "1_1").partNumber, "ELM-000002");
-  }
-  PdmStore store(dir.File("a.db"));
-  auto n = store.IssuePartNumber("c", "2_0");
-  EXPECT_EQ(n.seq, 3);
-  EXPECT_EQ(n.partNumber, "ELM-000003");
-  EXPECT_EQ(store.IssuedNumbers().size(), 3u);
-}
-
 TEST(PdmStoreNumbers, NumberThatWouldRepeatAnEarlierOneIsRefusedAndLeavesNoGap) {
   elmtest::ScratchDir dir;
   PdmStore store(dir.File("a.db"));

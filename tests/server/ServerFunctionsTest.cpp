@@ -76,20 +76,6 @@ TEST_F(ServerFunctions, PartNumbersAreConsecutiveAndRecordWhoAskedForThem) {
   EXPECT_EQ(issued[1].requestedBy, "prd-00043");
 }
 
-TEST_F(ServerFunctions, PartNumberFormatFollowsTheSettingsAndOutgrowsItsWidth) {
-  server.Store().SetSetting("PartNumberPrefix", "TC");
-  server.Store().SetSetting("PartNumberDigits", "1");
-  std::vector<std::string> got;
-  for (int i = 0; i < 10; ++i) {
-    ELMRequestXml r;
-    ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "x"}}, r), S_OK);
-    got.push_back(attribute(r, "PartNumber"));
-  }
-  EXPECT_EQ(got.front(), "TC1");
-  EXPECT_EQ(got[8], "TC9");
-  EXPECT_EQ(got.back(), "TC10");
-}
-
 TEST_F(ServerFunctions, PartNumberRequestWithoutOrWithEmptyCurrentIdentifierIssuesNothing) {
   ELMRequestXml missing, empty;
   ASSERT_EQ(Call("GetPartnumber", {}, missing), S_OK);

@@ -42,27 +42,31 @@ HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, 
   return HtmlRequest::DoRequest(request, response);
 }
 
-Errors ErrorsOf(const ELMRequestXml& response) {
+namespace {
+
+Errors collected(bool any, const CATRawCollint& codes, const CATListValCATUnicodeString& texts) {
   Errors e;
-  unsigned char has = 0;
-  CATRawCollint codes;
-  CATListValCATUnicodeString texts;
-  response.GetErrors(has, &codes, &texts);
-  e.any = has != 0;
+  e.any = any;
   for (int i = 1; i <= codes.Size(); ++i) e.codes.push_back(codes[i]);
   for (int i = 1; i <= texts.Size(); ++i) e.texts.emplace_back(texts[i].ConvertToChar());
   return e;
 }
 
+}  // namespace
+
+Errors ErrorsOf(const ELMRequestXml& response) {
+  unsigned char has = 0;
+  CATRawCollint codes;
+  CATListValCATUnicodeString texts;
+  response.GetErrors(has, &codes, &texts);
+  return collected(has != 0, codes, texts);
+}
+
 Errors MessagesOf(const ELMRequestXml& response) {
-  Errors e;
   CATRawCollint codes;
   CATListValCATUnicodeString texts;
   response.GetMessages(codes, texts);
-  e.any = codes.Size() > 0;
-  for (int i = 1; i <= codes.Size(); ++i) e.codes.push_back(codes[i]);
-  for (int i = 1; i <= texts.Size(); ++i) e.texts.emplace_back(texts[i].ConvertToChar());
-  return e;
+  return collected(codes.Size() > 0, codes, texts);
 }
 
 std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute) {
