@@ -8,11 +8,9 @@
 #include "CATSysSettingRepository.h"
 #include "CATUnicodeString.h"
 
-#include <gtest/gtest.h>
+#include "LoopbackServer.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -124,13 +122,13 @@ TEST(CATListValLists, AreOneBased) {
 }
 
 TEST(CATSysSettingRepositoryFile, ReadsQuotedValuesAndSkipsBadLines) {
-  auto dir = std::filesystem::temp_directory_path() / ("elm-settings-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "ELMOptions.settings") << "// site settings\n"
-                                                "ServerUrl = \"http://pdm:8080/plm\";\n"
-                                                "Broken line\n"
-                                                "Quoted = \"a \\\"b\\\" c\"; // trailing\n";
-  setenv("ELMHOST_SETTINGS_PATH", dir.c_str(), 1);
+  elmtest::ScratchDir dir;
+  dir.Write("ELMOptions.settings",
+            "// site settings\n"
+            "ServerUrl = \"http://pdm:8080/plm\";\n"
+            "Broken line\n"
+            "Quoted = \"a \\\"b\\\" c\"; // trailing\n");
+  elmtest::EnvChanges path("ELMHOST_SETTINGS_PATH", dir.Path());
   CATSysSettingRepository* repo = CATSysSettingRepository::GetRepository("ELMOptions");
   ASSERT_NE(repo, nullptr);
   CATUnicodeString v;
@@ -141,8 +139,6 @@ TEST(CATSysSettingRepositoryFile, ReadsQuotedValuesAndSkipsBadLines) {
   EXPECT_EQ(repo->ReadAttr("Missing", v), E_FAIL);
   repo->Release();
   EXPECT_EQ(CATSysSettingRepository::GetRepository("NoSuchRepository"), nullptr);
-  unsetenv("ELMHOST_SETTINGS_PATH");
-  std::filesystem::remove_all(dir);
 }
 
 TEST(XmlDomBuilder, CreatedElementsNotAppendedAreDiscarded) {

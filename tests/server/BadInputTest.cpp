@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -132,13 +130,8 @@ TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
 }
 
 TEST_F(BadInput, ClientThatStopsMidBodyIsDroppedAndOthersAreServed) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int fd = elmtest::ConnectToLoopback(server.Port());
   ASSERT_GE(fd, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(server.Port()));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   const std::string head = "POST /plm/api/ELMRequest HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\n<ELM><Request";
   ASSERT_EQ(send(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
 

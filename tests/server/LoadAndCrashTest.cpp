@@ -21,12 +21,7 @@ namespace {
 constexpr int kClients = 8;
 constexpr int kPerClient = 500;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using elmtest::ReadFile;
 
 void WriteFileAtomically(const std::string& path, const std::string& text) {
   std::string tmp = path + ".tmp";

@@ -78,10 +78,7 @@ std::set<LookUp> scanSources() {
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
       std::string ext = entry.path().extension().string();
       if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
-      std::ifstream in(entry.path());
-      std::stringstream text;
-      text << in.rdbuf();
-      scanText(text.str(), entry.path().lexically_relative(kSourceDir).string(), found);
+      scanText(elmtest::ReadFile(entry.path().string()), entry.path().lexically_relative(kSourceDir).string(), found);
     }
   }
   return found;

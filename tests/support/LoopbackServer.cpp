@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace elmtest {
@@ -24,7 +25,33 @@ bool isHttplibEntry(const std::string& name) {
   return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
 }
 
+int loopbackSocket(int& port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    throw std::runtime_error("cannot bind a loopback port");
+  port = ntohs(addr.sin_port);
+  return fd;
+}
+
 }  // namespace
+
+int ConnectToLoopback(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
 
 LoopbackServer::LoopbackServer(Handler handler) : m_server(std::make_unique<httplib::Server>()) {
   Start(std::move(handler));
@@ -103,16 +130,8 @@ bool RawServer::Connection::WaitForPeerClose() const {
 
 RawServer::RawServer(Behaviour behaviour) : m_behaviour(std::move(behaviour)) {
   if (::pipe(m_stopPipe) != 0) throw std::runtime_error("pipe");
-  m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  socklen_t len = sizeof addr;
-  if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(m_listenFd, 16) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("cannot listen on a loopback port");
-  m_port = ntohs(addr.sin_port);
+  m_listenFd = loopbackSocket(m_port);
+  if (::listen(m_listenFd, 16) != 0) throw std::runtime_error("cannot listen on a loopback port");
   // The socket listens already, so clients may connect before the thread runs.
   m_thread = std::thread([this] { Run(); });
 }
@@ -172,23 +191,6 @@ void RawServer::Run() {
   }
 }
 
-namespace {
-
-int loopbackSocket(int& port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("cannot bind a loopback port");
-  port = ntohs(addr.sin_port);
-  return fd;
-}
-
-}  // namespace
-
 IdleListener::IdleListener(int backlog) {
   m_fd = loopbackSocket(m_port);
   if (::listen(m_fd, backlog) != 0) throw std::runtime_error("listen");
@@ -204,14 +206,10 @@ std::string IdleListener::Url(const std::string& rest) const {
 }
 
 bool IdleListener::Fill() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(m_port));
+  int fd = ConnectToLoopback(m_port);
   if (fd < 0) return false;
   m_fillers.push_back(fd);
-  return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  return true;
 }
 
 RefusingPort::RefusingPort() { m_fd = loopbackSocket(m_port); }
@@ -266,6 +264,11 @@ std::string ScratchDir::Write(const std::string& name, const std::string& conten
   std::string path = File(name);
   std::ofstream(path, std::ios::binary) << content;
   return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool MakeSelfSignedCertificate(const ScratchDir& dir) {

@@ -103,6 +103,9 @@ private:
   std::vector<std::string> m_requests;
 };
 
+/// A TCP connection to 127.0.0.1:port; -1 when it cannot be made.
+int ConnectToLoopback(int port);
+
 /// A TCP port on 127.0.0.1 that listens but never accepts: the kernel
 /// completes connections into the backlog and buffers what clients send, and
 /// nothing is ever answered. With a backlog of 0 and one connection made by
@@ -178,6 +181,9 @@ public:
 private:
   std::string m_path;
 };
+
+/// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
 
 /// A self-signed certificate for 127.0.0.1 (and "localhost"), made with the
 /// openssl command into dir: <dir>/cert.pem and <dir>/key.pem. False when
