@@ -43,20 +43,15 @@ void PartNumberFixture::SetUp() {
   // the process, as in the client.
   static void* plugin = dlopen(ELM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(plugin, nullptr) << dlerror();
-  char tmpl[] = "/tmp/elm-partnumber-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  m_dir = tmpl;
   std::filesystem::create_directories(m_dir / "catalogs");
   std::ofstream(m_dir / "catalogs" / "ELMSetPartNumberFromExtPdmCmd.nls")
       << "MsgWronPNPrefix = \"prefix refused: [/P1] [/P2]\";\n"
          "MsgWrongMaturity = \"maturity refused: [/P1] [/P2]\";\n"
          "MsgFinishedOK = \"numbered: [/P1] -> [/P2]\";\n";
-  setenv("ELMHOST_CATALOG_PATH", (m_dir / "catalogs").c_str(), 1);
+  m_env.Set("ELMHOST_CATALOG_PATH", (m_dir / "catalogs").string());
   // No settings repository may lend a server URL to the tests.
-  setenv("ELMHOST_SETTINGS_PATH", m_dir.c_str(), 1);
-  unsetenv("ELM_SERVERURL");
-  unsetenv("ELM_SETPN_PNPREFIX");
-  unsetenv("ELM_SETPN_MATURITY");
+  m_env.Set("ELMHOST_SETTINGS_PATH", m_dir.string());
+  for (const char* name : {"ELM_SERVERURL", "ELM_SETPN_PNPREFIX", "ELM_SETPN_MATURITY"}) m_env.Unset(name);
 
   std::ifstream in(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json");
   ASSERT_TRUE(in) << "the test session is missing";
@@ -73,17 +68,6 @@ void PartNumberFixture::ResetHost() {
   m_dispatch.reset();
 }
 
-void PartNumberFixture::TearDown() {
-  ResetHost();
-  unsetenv("ELM_SERVER_URL");
-  unsetenv("ELM_SETPN_PNPREFIX");
-  unsetenv("ELM_SETPN_MATURITY");
-  unsetenv("ELMHOST_CATALOG_PATH");
-  unsetenv("ELMHOST_SETTINGS_PATH");
-  std::error_code ec;
-  std::filesystem::remove_all(m_dir, ec);
-}
-
 void PartNumberFixture::Prepare() {
   std::ofstream(m_sessionPath) << m_json.dump(2);
   m_dispatch = std::make_unique<elmhost::Dispatch>();
@@ -93,7 +77,7 @@ void PartNumberFixture::Prepare() {
   m_server = std::make_unique<LoopbackServer>([answer = m_answer](const httplib::Request&, httplib::Response& res) {
     res.set_content(answer, "application/xml");
   });
-  setenv("ELM_SERVER_URL", m_server->Url("/").c_str(), 1);
+  m_env.Set("ELM_SERVER_URL", m_server->Url("/"));
   std::string error;
   m_plm = elmhost::PLMSession::Load(m_sessionPath.string(), error);
   ASSERT_TRUE(m_plm) << error;

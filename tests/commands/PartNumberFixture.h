@@ -35,7 +35,6 @@ std::string Describe(const elmhost::BoxDescription& box);
 class PartNumberFixture : public ::testing::Test {
 protected:
   void SetUp() override;
-  void TearDown() override;
 
   nlohmann::ordered_json& Session() { return m_json; }
   /// Changes the selection of the tree window to these node or object ids.
@@ -50,7 +49,8 @@ protected:
   /// Loads the session and creates the command into m_command without
   /// activating it (for lifecycle tests).
   void Prepare();
-  /// Ends the host, session and server of the last run, keeping the files.
+  /// Ends the host, session and server of the last run, keeping the files;
+  /// the fixture's members end the same way after each test.
   void ResetHost();
   /// Creates "SetPartNumberFromExtPdmCmd" through the dictionary.
   CATCommand* CreateCommand();
@@ -60,11 +60,14 @@ protected:
   /// The attribute's value as the session file on disk holds it now.
   std::string SavedAttribute(const std::string& objectId, const std::string& attribute) const;
 
-  std::filesystem::path m_dir;
+  ScratchDir m_scratch;
+  std::filesystem::path m_dir{m_scratch.Path()};
   std::filesystem::path m_sessionPath;
   nlohmann::ordered_json m_json;
   std::string m_answer;
 
+  EnvChanges m_env;
+  // Declared in the order ResetHost() ends them in reverse.
   std::unique_ptr<elmhost::Dispatch> m_dispatch;
   std::unique_ptr<CATApplication> m_application;
   std::unique_ptr<ScriptedUser> m_user;

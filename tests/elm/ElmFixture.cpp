@@ -1,26 +1,13 @@
 #include "ElmFixture.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace elmtest {
 
 void ElmFixture::SetUp() {
-  char tmpl[] = "/tmp/elm-tool-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  m_dir = tmpl;
   std::filesystem::create_directories(m_dir / "catalogs");
   m_session = (m_dir / "session.json").string();
   std::filesystem::copy_file(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json", m_session);
-}
-
-void ElmFixture::TearDown() {
-  m_server.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(m_dir, ec);
 }
 
 ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std::string, std::string> env) const {
@@ -45,17 +32,10 @@ std::string ElmFixture::StartServer() {
   return m_server->WaitForUrl();
 }
 
-std::string ElmFixture::WriteFile(const std::string& name, const std::string& text) const {
-  std::string path = (m_dir / name).string();
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
-
-std::string ElmFixture::ReadFile(const std::string& path) const {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+void ElmFixture::EditSession(const std::string& field, const nlohmann::ordered_json& value) const {
+  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
+  doc[field] = value;
+  WriteFile("session.json", doc.dump(2));
 }
 
 std::string ElmFixture::SessionAttribute(const std::string& objectId, const std::string& attribute) const {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <map>
@@ -18,19 +20,21 @@ namespace elmtest {
 class ElmFixture : public ::testing::Test {
 protected:
   void SetUp() override;
-  void TearDown() override;
 
   ProcessResult Elm(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) const;
   /// Writes text as a file of the test folder and gives its path.
-  std::string WriteFile(const std::string& name, const std::string& text) const;
-  std::string ReadFile(const std::string& path) const;
+  std::string WriteFile(const std::string& name, const std::string& text) const { return m_scratch.Write(name, text); }
+  static std::string ReadFile(const std::string& path) { return elmtest::ReadFile(path); }
+  /// Sets one top-level field of the working session file.
+  void EditSession(const std::string& field, const nlohmann::ordered_json& value) const;
   /// Starts elm-server on a free loopback port with a database of the test
   /// folder; the URL it listens on, empty when it did not start.
   std::string StartServer();
   /// The value of an attribute of an object in the session file on disk.
   std::string SessionAttribute(const std::string& objectId, const std::string& attribute) const;
 
-  std::filesystem::path m_dir;
+  ScratchDir m_scratch;
+  std::filesystem::path m_dir{m_scratch.Path()};
   std::string m_session;  ///< path of the working session file
   std::unique_ptr<ServerProcess> m_server;
 };

@@ -25,12 +25,6 @@ protected:
     if (!env.count("ELM_SERVER_URL")) env["ELM_SERVER_URL"] = m_url;
     return Elm(args, env);
   }
-  void SelectInSession(const std::string& node) {
-    auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
-    doc["selection"] = {node};
-    WriteFile("session.json", doc.dump(2));
-  }
-
   std::string m_url;
 };
 
@@ -87,7 +81,7 @@ TEST_F(ElmRun, EventsFileHasOneJsonObjectPerRequestSaveAndBox) {
 }
 
 TEST_F(ElmRun, RefusalsAndFailuresStillExitZeroAndPrintEveryBox) {
-  SelectInSession("n-released");
+  EditSession("selection", {"n-released"});
   std::string answers = WriteFile("answers.json", "[\"Cancel\"]");
   auto r = Run({"--answers", answers}, {{"ELM_SETPN_MATURITY", "IN_WORK"}});
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -108,9 +102,7 @@ TEST_F(ElmRun, RefusalsAndFailuresStillExitZeroAndPrintEveryBox) {
 }
 
 TEST_F(ElmRun, SaveFailureFromTheSessionOptionIsShownAndLeavesTheFile) {
-  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
-  doc["options"] = {{"saveError", "Database is read-only."}};
-  WriteFile("session.json", doc.dump(2));
+  EditSession("options", {{"saveError", "Database is read-only."}});
   std::string before = ReadFile(m_session);
   auto r = Run();
   EXPECT_EQ(r.exitCode, 0) << r.err;

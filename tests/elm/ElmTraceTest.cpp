@@ -118,9 +118,7 @@ TEST_F(ElmTrace, SuccessfulRunTracesEveryStepOfTheCommandInOrder) {
 }
 
 TEST_F(ElmTrace, SelectionFailureWritesNoteFailureLinesAndFailedEnds) {
-  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
-  doc["selection"] = {"n-part", "n-other"};
-  WriteFile("session.json", doc.dump(2));
+  EditSession("selection", {"n-part", "n-other"});
   auto r = RunTraced("http://127.0.0.1:1/");
   ASSERT_EQ(r.exitCode, 0) << r.err;
 

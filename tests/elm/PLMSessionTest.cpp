@@ -20,6 +20,8 @@
 #include "CATPLMNavPropertiesAcquisition.h"
 #include "ELMHostPLMSession.h"
 
+#include "LoopbackServer.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -47,26 +49,18 @@ const char* const kSession = R"({
 class PLMSessionFile : public ::testing::Test {
 protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/elm-session-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    m_dir = tmpl;
-    m_path = (m_dir / "s.json").string();
-    std::ofstream(m_path) << kSession;
     std::string error;
     m_session = elmhost::PLMSession::Load(m_path, error);
     ASSERT_TRUE(m_session) << error;
-  }
-  void TearDown() override {
-    m_session.reset();
-    std::filesystem::remove_all(m_dir);
   }
   template <class I>
   CATVar<I> Get(const std::string& id) {
     return CATVar<I>(m_session->Find(id));
   }
 
-  std::filesystem::path m_dir;
-  std::string m_path;
+  elmtest::ScratchDir m_scratch;
+  std::filesystem::path m_dir{m_scratch.Path()};
+  std::string m_path{m_scratch.Write("s.json", kSession)};
   std::unique_ptr<elmhost::PLMSession> m_session;
 };
 
