@@ -204,9 +204,6 @@ TEST_F(HtmlRequestTrace, TraceOffWritesNothing) {
   auto failing = elmtest::RunInChild({{"ELM_SERVER_URL", server.Url()}}, doRequest);
   EXPECT_EQ(1, failing.exitCode);
   EXPECT_EQ("", failing.out);
-  auto unconfigured = elmtest::RunInChild({{"ELM_DEBUG", "on"}}, doRequest);
-  EXPECT_EQ(1, unconfigured.exitCode);
-  EXPECT_EQ("", unconfigured.out);
 }
 
 TEST_F(HtmlRequestTrace, ConnectionCheckFailsItsOwnScope) {

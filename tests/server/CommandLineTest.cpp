@@ -90,19 +90,18 @@ TEST(ServerExecutable, HelpVersionAndUsageErrors) {
   EXPECT_TRUE(bad.out.empty());
 }
 
-TEST(ServerExecutable, DatabaseThatCannotBeOpenedEndsTheServerWithItsReason) {
-  elmtest::ScratchDir dir;
-  RunResult r = RunServerExecutable({"--db", dir.File("missing/dir/pdm.db"), "--listen", "127.0.0.1:0"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("cannot open database " + dir.File("missing/dir/pdm.db")), std::string::npos) << r.err;
-}
-
-TEST(ServerExecutable, PortInUseIsReportedNotIgnored) {
+TEST(ServerExecutable, UnopenableDatabaseOrPortInUseEndsTheServerWithItsReason) {
   InProcessServer busy;
   elmtest::ScratchDir dir;
-  RunResult r = RunServerExecutable({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:" + std::to_string(busy.Port())});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1:" + std::to_string(busy.Port())), std::string::npos) << r.err;
+  const std::string missing = dir.File("missing/dir/pdm.db"), taken = "127.0.0.1:" + std::to_string(busy.Port());
+  for (auto [args, reason] : {std::pair{std::vector<std::string>{"--db", missing, "--listen", "127.0.0.1:0"},
+                                        "cannot open database " + missing},
+                              std::pair{std::vector<std::string>{"--db", dir.File("pdm.db"), "--listen", taken},
+                                        "cannot listen on " + taken}}) {
+    RunResult r = RunServerExecutable(args);
+    EXPECT_EQ(r.exitCode, 1) << reason;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  }
 }
 
 TEST(ServerExecutable, WithoutDbItCreatesTheDatabaseInTheUsersDataDirectory) {
