@@ -182,15 +182,6 @@ TEST_F(SetPartNumber, EmptyPartNumberEndsSilentlyAndWritesNothing) {
   EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), "prd-part");
 }
 
-TEST_F(SetPartNumber, UnreachableServerShowsTheConnectionBoxThenTheFailure) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  // The server goes before the command runs: nothing listens on its port now.
-  m_server.reset();
-  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
-  m_dispatch->RunUntilIdle();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox(kConnectFailed), ErrorBox(kFailed)));
-}
-
 TEST_F(SetPartNumber, SaveFailureShowsThePlatformTextThenTheFailureAndKeepsTheFile) {
   Session()["options"] = {{"saveError", "The object is locked by jdoe."}};
   Run();

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -93,12 +94,18 @@ TEST_F(ElmRun, RefusalsAndFailuresStillExitZeroAndPrintEveryBox) {
 
   auto failed = Run({}, {{"ELM_SERVER_URL", "http://127.0.0.1:1/"}});
   EXPECT_EQ(failed.exitCode, 0);
-  EXPECT_THAT(failed.out, HasSubstr("[box] ELMWarning (warning, OK)\n"
-                                    "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
-                                    "  text:   ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\n"));
-  EXPECT_THAT(failed.out, HasSubstr("[box] ELMWarning (error, OK)\n"
-                                    "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
-                                    "  text:   ELMSetPartNumberFromExtPdmCmd MsgFailed\n"));
+  // The failed request, the connection box, then the failure box, and nothing else.
+  EXPECT_EQ(failed.out.rfind("[request] POST http://127.0.0.1:1/ELMRequest: no answer (Couldn't connect", 0), 0u)
+      << failed.out;
+  EXPECT_EQ(failed.out.substr(std::min(failed.out.find("[box]"), failed.out.size())),
+            "[box] ELMWarning (warning, OK)\n"
+            "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+            "  text:   ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\n"
+            "  answer: OK\n"
+            "[box] ELMWarning (error, OK)\n"
+            "  title:  ELMSetPartNumberFromExtPdmCmd MsgTitle\n"
+            "  text:   ELMSetPartNumberFromExtPdmCmd MsgFailed\n"
+            "  answer: OK\n");
 }
 
 TEST_F(ElmRun, SaveFailureFromTheSessionOptionIsShownAndLeavesTheFile) {
