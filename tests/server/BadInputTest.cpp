@@ -25,8 +25,7 @@ protected:
     return ErrorsOf(response);
   }
   void expectStillServing() {
-    ELMRequestXml response;
-    ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "after"}}, response), S_OK);
+    ELMRequestXml response = Answer("GetPartnumber", {{"PartNumber", "after"}});
     CATUnicodeString pn;
     EXPECT_EQ(response.GetResponseAttribute("PartNumber", pn), S_OK);
     EXPECT_FALSE(pn.IsNull());
@@ -34,9 +33,8 @@ protected:
 };
 
 TEST_F(BadInput, UnknownFunctionIsAnErrorInsideTheResponseWithItsId) {
-  ELMRequestXml response;
   std::string id;
-  ASSERT_EQ(Call("GetPartNumber", {{"PartNumber", "x"}}, response, &id), S_OK);  // wrong letter case
+  ELMRequestXml response = Answer("GetPartNumber", {{"PartNumber", "x"}}, &id);  // wrong letter case
   auto e = ErrorsOf(response);
   ASSERT_EQ(e.codes, std::vector<int>{1003});
   EXPECT_EQ(e.texts.at(0),
@@ -123,8 +121,7 @@ TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
   // A client whose URL lacks the server's base path hears about it instead
   // of getting a silent failure.
   setenv("ELM_SERVER_URL", ("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str(), 1);
-  ELMRequestXml response;
-  ASSERT_EQ(Call("Test", {{"Server", "OK"}}, response), S_OK);
+  ELMRequestXml response = Answer("Test", {{"Server", "OK"}});
   EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{1010});
   EXPECT_EQ(HtmlRequest::CheckServerConnection(), E_FAIL);
 }
@@ -158,8 +155,7 @@ TEST_F(BadInput, ClientThatStopsMidBodyIsDroppedAndOthersAreServed) {
 }
 
 TEST_F(BadInput, DuplicateAttributesUseTheFirstAsTheClientDoes) {
-  ELMRequestXml response;
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "first"}, {"PartNumber", ""}}, response), S_OK);
+  ELMRequestXml response = Answer("GetPartnumber", {{"PartNumber", "first"}, {"PartNumber", ""}});
   EXPECT_FALSE(ErrorsOf(response).any);
   EXPECT_EQ(server.Store().IssuedNumbers().at(0).requestedBy, "first");
 }

@@ -123,9 +123,8 @@ TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
   ASSERT_EQ(url.substr(url.size() - 5), "/elm/");
   setenv("ELM_SERVER_URL", url.c_str(), 1);
   EXPECT_EQ(HtmlRequest::CheckServerConnection(), S_OK);
-  ELMRequestXml response;
   std::string id;
-  ASSERT_EQ(Call("GetPartnumber", {}, response, &id), S_OK);
+  ELMRequestXml response = Answer("GetPartnumber", {}, &id);
   EXPECT_EQ(server.Signal(SIGTERM), 0);
 
   std::ifstream in(dir.File("server.log"));
@@ -147,13 +146,11 @@ TEST(ServerExecutable, SettingChangedWhileServingIsAnsweredAtOnce) {
   std::string url = server.WaitForUrl();
   ASSERT_FALSE(url.empty());
   setenv("ELM_SERVER_URL", url.c_str(), 1);
-  ELMRequestXml before;
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "a"}}, before), S_OK);
+  ELMRequestXml before = Answer("GetPartnumber", {{"PartNumber", "a"}});
 
   RunResult set = RunServerExecutable({"set", "--db", dir.File("pdm.db"), "PartNumberPrefix", "TC-"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
-  ELMRequestXml after;
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "b"}}, after), S_OK);
+  ELMRequestXml after = Answer("GetPartnumber", {{"PartNumber", "b"}});
   CATUnicodeString pn;
   ASSERT_EQ(after.GetResponseAttribute("PartNumber", pn), S_OK);
   EXPECT_STREQ(pn.ConvertToChar(), "TC-000002");

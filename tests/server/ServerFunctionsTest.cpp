@@ -48,10 +48,8 @@ const char* const kStructures = R"(<ElmServerSeed>
 TEST_F(ServerFunctions, ConnectionCheckSucceedsAndTestMirrorsEveryAttributeInOrder) {
   EXPECT_EQ(HtmlRequest::CheckServerConnection(), S_OK);
 
-  ELMRequestXml response;
   std::string id;
-  ASSERT_EQ(Call("Test", {{"ExecuteTest", "Mirror"}, {"Server", "OK"}, {"Server", "second"}, {"Empty", ""}}, response, &id),
-            S_OK);
+  ELMRequestXml response = Answer("Test", {{"ExecuteTest", "Mirror"}, {"Server", "OK"}, {"Server", "second"}, {"Empty", ""}}, &id);
   EXPECT_EQ(std::string(response.GetResponseId().ConvertToChar()), id);
   EXPECT_EQ(AttributeOfNodes(response, "/ELM/Response/Attribute", "name"),
             (std::vector<std::string>{"ExecuteTest", "Server", "Server", "Empty"}));
@@ -61,10 +59,9 @@ TEST_F(ServerFunctions, ConnectionCheckSucceedsAndTestMirrorsEveryAttributeInOrd
 }
 
 TEST_F(ServerFunctions, PartNumbersAreConsecutiveAndRecordWhoAskedForThem) {
-  ELMRequestXml first, second;
   std::string id1, id2;
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "prd-00042"}}, first, &id1), S_OK);
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", "prd-00043"}}, second, &id2), S_OK);
+  ELMRequestXml first = Answer("GetPartnumber", {{"PartNumber", "prd-00042"}}, &id1);
+  ELMRequestXml second = Answer("GetPartnumber", {{"PartNumber", "prd-00043"}}, &id2);
   EXPECT_EQ(attribute(first, "PartNumber"), "ELM-000001");
   EXPECT_EQ(attribute(second, "PartNumber"), "ELM-000002");
   EXPECT_EQ(std::string(second.GetResponseId().ConvertToChar()), id2);
@@ -77,9 +74,8 @@ TEST_F(ServerFunctions, PartNumbersAreConsecutiveAndRecordWhoAskedForThem) {
 }
 
 TEST_F(ServerFunctions, PartNumberRequestWithoutOrWithEmptyCurrentIdentifierIssuesNothing) {
-  ELMRequestXml missing, empty;
-  ASSERT_EQ(Call("GetPartnumber", {}, missing), S_OK);
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", ""}}, empty), S_OK);
+  ELMRequestXml missing = Answer("GetPartnumber", {});
+  ELMRequestXml empty = Answer("GetPartnumber", {{"PartNumber", ""}});
   auto e1 = ErrorsOf(missing);
   auto e2 = ErrorsOf(empty);
   EXPECT_EQ(e1.codes, std::vector<int>{1004});
@@ -92,24 +88,21 @@ TEST_F(ServerFunctions, PartNumberRequestWithoutOrWithEmptyCurrentIdentifierIssu
 }
 
 TEST_F(ServerFunctions, SettingsInfoAnswersBothSwitchesAsTheClientReadsThem) {
-  ELMRequestXml before;
-  ASSERT_EQ(Call("GetSettingsInfo", {}, before), S_OK);
+  ELMRequestXml before = Answer("GetSettingsInfo", {});
   EXPECT_EQ(AttributeOfNodes(before, "//Show3DXSendConfigurationEnabled", "value"), std::vector<std::string>{"false"});
   EXPECT_EQ(AttributeOfNodes(before, "//UseBookmark", "value"), std::vector<std::string>{"false"});
 
   givenSeed(R"(<ElmServerSeed><Setting name="UseBookmark" value="true"/>
                <Setting name="Show3DXSendConfigurationEnabled" value="true"/></ElmServerSeed>)");
-  ELMRequestXml after;
-  ASSERT_EQ(Call("GetSettingsInfo", {}, after), S_OK);
+  ELMRequestXml after = Answer("GetSettingsInfo", {});
   EXPECT_EQ(AttributeOfNodes(after, "//Show3DXSendConfigurationEnabled", "value"), std::vector<std::string>{"true"});
   EXPECT_EQ(AttributeOfNodes(after, "//UseBookmark", "value"), std::vector<std::string>{"true"});
   EXPECT_FALSE(ErrorsOf(after).any);
 }
 
 TEST_F(ServerFunctions, AcceptedTransferIsRecordedWithAProcessForItsUser) {
-  ELMRequestXml response;
   std::string id;
-  ASSERT_EQ(Call("SendEnoviaObjectToTC", TransferAttrs("jdoe"), response, &id), S_OK);
+  ELMRequestXml response = Answer("SendEnoviaObjectToTC", TransferAttrs("jdoe"), &id);
   EXPECT_FALSE(ErrorsOf(response).any);
   auto messages = MessagesOf(response);
   EXPECT_EQ(messages.codes, std::vector<int>{2000});
@@ -130,8 +123,7 @@ TEST_F(ServerFunctions, AcceptedTransferIsRecordedWithAProcessForItsUser) {
   EXPECT_FALSE(t.folderOnly);
   EXPECT_TRUE(t.parallel);
 
-  ELMRequestXml processes;
-  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "jdoe"}}, processes), S_OK);
+  ELMRequestXml processes = Answer("GetProcessInfoForUser", {{"USER", "jdoe"}});
   EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Activity"), std::vector<std::string>{"Transfer to Teamcenter"});
   EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Description"),
             std::vector<std::string>{
@@ -149,8 +141,7 @@ TEST_F(ServerFunctions, TransferWithBadValuesListsEveryFaultAndRecordsNothing) {
   set("expand_level", "-2");
   set("force", "TRUE");
   set("3DEXP", "false");
-  ELMRequestXml response;
-  ASSERT_EQ(Call("SendEnoviaObjectToTC", attrs, response), S_OK);
+  ELMRequestXml response = Answer("SendEnoviaObjectToTC", attrs);
   auto e = ErrorsOf(response);
   EXPECT_EQ(e.codes, (std::vector<int>{1006, 1005, 1006, 1006, 1006}));
   ASSERT_EQ(e.texts.size(), 5u);
@@ -168,24 +159,21 @@ TEST_F(ServerFunctions, TransferExpandLevelMustBeAWholeNumber) {
   for (const char* bad : {"", "abc", "3x", " 3", "1.5", "99999999999"}) {
     Attrs attrs = TransferAttrs();
     attrs[6].second = bad;
-    ELMRequestXml response;
-    ASSERT_EQ(Call("SendEnoviaObjectToTC", attrs, response), S_OK);
+    ELMRequestXml response = Answer("SendEnoviaObjectToTC", attrs);
     EXPECT_EQ(ErrorsOf(response).codes, std::vector<int>{std::string(bad).empty() ? 1005 : 1006}) << "expand_level " << bad;
   }
   Attrs folder = TransferAttrs();
   folder[5].second = "Folder";
   folder[4].second = "";  // folders may come without a revision
   folder[6].second = "0";
-  ELMRequestXml ok;
-  ASSERT_EQ(Call("SendEnoviaObjectToTC", folder, ok), S_OK);
+  ELMRequestXml ok = Answer("SendEnoviaObjectToTC", folder);
   EXPECT_FALSE(ErrorsOf(ok).any);
   ASSERT_EQ(server.Store().Transfers().size(), 1u);
   EXPECT_EQ(server.Store().Transfers()[0].request.expandLevel, 0);
 }
 
 TEST_F(ServerFunctions, TransferWithoutAttributesNamesEachMissingOne) {
-  ELMRequestXml response;
-  ASSERT_EQ(Call("SendEnoviaObjectToTC", {{"3DEXP", "true"}}, response), S_OK);
+  ELMRequestXml response = Answer("SendEnoviaObjectToTC", {{"3DEXP", "true"}});
   auto e = ErrorsOf(response);
   EXPECT_EQ(e.codes, std::vector<int>(11, 1004));
   ASSERT_EQ(e.texts.size(), 11u);
@@ -195,8 +183,7 @@ TEST_F(ServerFunctions, TransferWithoutAttributesNamesEachMissingOne) {
 
 TEST_F(ServerFunctions, StructureNamesInTheJoinedForm) {
   givenSeed(kStructures);
-  ELMRequestXml response;
-  ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}}, response), S_OK);
+  ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}});
   EXPECT_EQ(attribute(response, "OakNames"), "Front axle@EOL@Rear axle");
   CATListValCATUnicodeString names;
   ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK);
@@ -208,8 +195,7 @@ TEST_F(ServerFunctions, StructureNamesInTheJoinedForm) {
 TEST_F(ServerFunctions, StructureNamesInTheElementFormCarryTheDefault) {
   givenSeed(kStructures);
   server.Store().SetSetting("NamesListForm", "elements");
-  ELMRequestXml response;
-  ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}}, response), S_OK);
+  ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}});
   // The element form leaves "value" empty, so the client reads the children.
   EXPECT_EQ(attribute(response, "OakNames"), "");
   CATListValCATUnicodeString names;
@@ -227,23 +213,20 @@ TEST_F(ServerFunctions, StructureNamesOfAnUnknownProductAreAnEmptyListInBothForm
   givenSeed(kStructures);
   for (const char* form : {"joined", "elements"}) {
     server.Store().SetSetting("NamesListForm", form);
-    ELMRequestXml response;
-    ASSERT_EQ(Call("GetStructureNames", {{"ContextPartNumber", "PRD-9999"}}, response), S_OK);
+    ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-9999"}});
     CATListValCATUnicodeString names;
     names.Append("stale");
     EXPECT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK) << form;
     EXPECT_EQ(names.Size(), 0) << form;
     EXPECT_FALSE(ErrorsOf(response).any) << form;
   }
-  ELMRequestXml noContext;
-  ASSERT_EQ(Call("GetStructureNames", {}, noContext), S_OK);
+  ELMRequestXml noContext = Answer("GetStructureNames", {});
   EXPECT_EQ(ErrorsOf(noContext).codes, std::vector<int>{1004});
 }
 
 TEST_F(ServerFunctions, StructureForNameIsTheStoredTreeOfNestedO) {
   givenSeed(kStructures);
-  ELMRequestXml response;
-  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "Front axle"}}, response), S_OK);
+  ELMRequestXml response = Answer("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "Front axle"}});
   EXPECT_FALSE(ErrorsOf(response).any);
   EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure/O", "pn"), std::vector<std::string>{"PRD-1000"});
   EXPECT_EQ(AttributeOfNodes(response, "/*/Response/ELMNamedStructure/O/O", "in"),
@@ -256,11 +239,9 @@ TEST_F(ServerFunctions, StructureForNameIsTheStoredTreeOfNestedO) {
 
 TEST_F(ServerFunctions, StructureForAnUnknownNameOrProductIsAnError) {
   givenSeed(kStructures);
-  ELMRequestXml wrongName, wrongContext, noName;
-  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "front axle"}}, wrongName), S_OK);
-  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-2000"}, {"OakName", "Front axle"}}, wrongContext),
-            S_OK);
-  ASSERT_EQ(Call("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", ""}}, noName), S_OK);
+  ELMRequestXml wrongName = Answer("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", "front axle"}});
+  ELMRequestXml wrongContext = Answer("GetStructureForName", {{"ContextPartNumber", "PRD-2000"}, {"OakName", "Front axle"}});
+  ELMRequestXml noName = Answer("GetStructureForName", {{"ContextPartNumber", "PRD-1000"}, {"OakName", ""}});
   EXPECT_EQ(ErrorsOf(wrongName).codes, std::vector<int>{1007});
   EXPECT_EQ(ErrorsOf(wrongName).texts, std::vector<std::string>{"No structure named \"front axle\" is stored for PRD-1000."});
   EXPECT_EQ(ErrorsOf(wrongContext).codes, std::vector<int>{1007});
@@ -275,8 +256,7 @@ TEST_F(ServerFunctions, ProcessInfoListsOnlyTheUsersProcessesWithAllSevenTexts) 
     <Process User="asmith" Activity="Transfer" Status="Running" Description="PRD-2"/>
     <Process User="jdoe" Activity="Release" Status="Finished"/>
   </ElmServerSeed>)");
-  ELMRequestXml response;
-  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "jdoe"}}, response), S_OK);
+  ELMRequestXml response = Answer("GetProcessInfoForUser", {{"USER", "jdoe"}});
   const char* pd = "/*/Response/*/PD";
   EXPECT_EQ(AttributeOfNodes(response, pd, "Activity"), (std::vector<std::string>{"Transfer", "Release"}));
   EXPECT_EQ(AttributeOfNodes(response, pd, "Status"), (std::vector<std::string>{"Failed", "Finished"}));
@@ -287,23 +267,19 @@ TEST_F(ServerFunctions, ProcessInfoListsOnlyTheUsersProcessesWithAllSevenTexts) 
   EXPECT_EQ(AttributeOfNodes(response, pd, "ErrorMsg"),
             (std::vector<std::string>{"Teamcenter refused PRD-1: \"locked\"", ""}));
 
-  ELMRequestXml nobody;
-  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", "nobody"}}, nobody), S_OK);
+  ELMRequestXml nobody = Answer("GetProcessInfoForUser", {{"USER", "nobody"}});
   EXPECT_TRUE(AttributeOfNodes(nobody, pd, "Activity").empty());
   EXPECT_FALSE(ErrorsOf(nobody).any);
 
-  ELMRequestXml empty;
-  ASSERT_EQ(Call("GetProcessInfoForUser", {{"USER", ""}}, empty), S_OK);
+  ELMRequestXml empty = Answer("GetProcessInfoForUser", {{"USER", ""}});
   EXPECT_EQ(ErrorsOf(empty).codes, std::vector<int>{1005});
 }
 
 TEST_F(ServerFunctions, TextsOutsideAsciiAndXmlSpecialsTravelUnchanged) {
   const std::string odd = "Bügel <Ø 12> & \"Träger\" 'x' \xE2\x82\xAC";
-  ELMRequestXml response;
-  ASSERT_EQ(Call("Test", {{"Server", odd}}, response), S_OK);
+  ELMRequestXml response = Answer("Test", {{"Server", odd}});
   EXPECT_EQ(attribute(response, "Server"), odd);
-  ELMRequestXml pn;
-  ASSERT_EQ(Call("GetPartnumber", {{"PartNumber", odd}}, pn), S_OK);
+  ELMRequestXml pn = Answer("GetPartnumber", {{"PartNumber", odd}});
   EXPECT_EQ(server.Store().IssuedNumbers().at(0).requestedBy, odd);
 }
 

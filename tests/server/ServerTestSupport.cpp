@@ -3,6 +3,7 @@
 #include "CATIDOMElement.h"
 #include "CATIDOMNode.h"
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <algorithm>
@@ -40,6 +41,12 @@ HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, 
       return E_FAIL;
   if (requestId) *requestId = request.GetRequestId().ConvertToChar();
   return HtmlRequest::DoRequest(request, response);
+}
+
+ELMRequestXml Answer(const char* function, const Attrs& attrs, std::string* requestId) {
+  ELMRequestXml response;
+  EXPECT_EQ(Call(function, attrs, response, requestId), S_OK) << function;
+  return response;
 }
 
 namespace {

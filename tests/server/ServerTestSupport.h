@@ -41,6 +41,9 @@ using Attrs = std::vector<std::pair<std::string, std::string>>;
 /// Builds the request as the plug-in does, sends it and parses the answer
 /// into response; the result is the transport's.
 HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, std::string* requestId = nullptr);
+/// Call() for an exchange that must succeed: the parsed answer. A failed
+/// exchange fails the test and gives an empty document.
+ELMRequestXml Answer(const char* function, const Attrs& attrs, std::string* requestId = nullptr);
 
 /// Codes and texts of the answer's errors as the plug-in reads them.
 struct Errors {
