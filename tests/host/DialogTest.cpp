@@ -50,25 +50,6 @@ TEST(CATDlgNotify, WithoutASinkEveryBoxIsAcknowledged) {
   elmhost::SetUserInterface(previous);
 }
 
-TEST(ScriptedUser, AnswersFromTheQueueThenTheResponderAndPutsThePreviousSinkBack) {
-  elmtest::ScriptedUser outer;
-  {
-    elmtest::ScriptedUser inner;
-    inner.QueueAnswer(7);
-    inner.SetResponder([](const elmhost::BoxDescription& box) { return box.text == "no" ? 0 : 1; });
-    CATDlgNotify box(nullptr, "B", CATDlgNfyOK);
-    EXPECT_EQ(box.DisplayBlocked("yes", ""), 7);
-    EXPECT_EQ(box.DisplayBlocked("no", ""), 0);
-    EXPECT_EQ(box.DisplayBlocked("yes", ""), 1);
-    EXPECT_EQ(inner.Boxes().size(), 3u);
-  }
-  EXPECT_EQ(elmhost::GetUserInterface(), &outer);
-  CATDlgNotify box(nullptr, "B", CATDlgNfyOK);
-  EXPECT_EQ(box.DisplayBlocked("to outer", ""), 1);
-  ASSERT_EQ(outer.Boxes().size(), 1u);
-  EXPECT_EQ(outer.Boxes()[0].text, "to outer");
-}
-
 TEST(HostDriver, FindsLiveDialogsByNameAndForgetsDestroyedOnes) {
   int destroyed = 0;
   auto* older = new CountedWidget(nullptr, "ELMAboutDialog", destroyed);

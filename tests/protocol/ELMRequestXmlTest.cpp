@@ -201,14 +201,6 @@ TEST(ELMRequestXmlResponse, AddResponseAttributeNeedsAResponseElement) {
   EXPECT_EQ(v, "OK");
 }
 
-TEST(ELMRequestXmlResponse, WhitespaceOnlyTextIsKept) {
-  givenResponse r("<ELM><Response><T>  </T></Response></ELM>");
-  CATIDOMNodeList_var nodes;
-  ASSERT_EQ(r.doc.GetNodesForXPath("/ELM/Response/T/text()", nodes), S_OK);
-  ASSERT_TRUE(nodes);
-  EXPECT_EQ(nodes->GetLength(), 1u);
-}
-
 TEST(ELMRequestXmlDump, IndentsByTwoAndNamesEncodingOnlyWhenAsked) {
   auto run = [](unsigned char flag) {
     return elmtest::RunInChild({{"ELM_DEBUG", elmtest::kUnset}}, [flag] {
