@@ -23,7 +23,21 @@ std::string Answer(const std::string& responseContent) {
          "</Response></ELM>";
 }
 
-class SetPartNumber : public elmtest::PartNumberFixture {};
+class SetPartNumber : public elmtest::PartNumberFixture {
+protected:
+  using Change = std::function<void(nlohmann::ordered_json&)>;
+
+  // One row of a table: a fresh host on the original session with the
+  // change made, and the two configuration variables set or unset.
+  void RunWith(const nlohmann::ordered_json& original, const Change& change, const char* prefix, const char* maturity) {
+    ResetHost();
+    Session() = original;
+    change(Session());
+    prefix ? setenv("ELM_SETPN_PNPREFIX", prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
+    maturity ? setenv("ELM_SETPN_MATURITY", maturity, 1) : unsetenv("ELM_SETPN_MATURITY");
+    Run();
+  }
+};
 
 }  // namespace
 
@@ -75,7 +89,7 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
   const std::string warnSelection = WarningBox("ELMSetPartNumberFromExtPdmCmd MsgWarnSelection");
   struct Case {
     const char* what;
-    std::function<void(nlohmann::ordered_json&)> change;
+    Change change;
     std::vector<std::string> boxes;
     const char* prefix = nullptr;
   } cases[] = {
@@ -95,22 +109,18 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
   const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Session() = original;
-    c.change(Session());
-    c.prefix ? setenv("ELM_SETPN_PNPREFIX", c.prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
-    Run();
+    RunWith(original, c.change, c.prefix, nullptr);
     EXPECT_EQ(BoxList(), c.boxes);
     EXPECT_THAT(Requests(), IsEmpty());
     EXPECT_THAT(m_plm->Saves(), IsEmpty());
     EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
-    ResetHost();
   }
 }
 
 TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
   struct Case {
     const char* what;
-    std::function<void(nlohmann::ordered_json&)> change;
+    Change change;
     const char* numbered;
     const char* prefix;
     const char* maturity;
@@ -130,15 +140,10 @@ TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
   const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Session() = original;
-    c.change(Session());
-    c.prefix ? setenv("ELM_SETPN_PNPREFIX", c.prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
-    c.maturity ? setenv("ELM_SETPN_MATURITY", c.maturity, 1) : unsetenv("ELM_SETPN_MATURITY");
-    Run();
+    RunWith(original, c.change, c.prefix, c.maturity);
     EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(m_plm->MaturityQueries(), c.maturityQueries);
     EXPECT_EQ(SavedAttribute(c.numbered, "PLM_ExternalID"), "ELM-000042");
-    ResetHost();
   }
 }
 
@@ -200,14 +205,12 @@ TEST_F(SetPartNumber, SaveFailureWithoutPlatformTextShowsOnlyTheFailure) {
 }
 
 TEST_F(SetPartNumber, PlatformServiceFailuresLeadStraightToTheFailureReport) {
+  const nlohmann::ordered_json original = Session();
   for (const char* service : {"CompleteAndOpen", "ShowAttributeValue", "GetAllVersions", "IsSaved",
                               "SetValueWithString", "GetStateAndPossibleTransitions"}) {
     SCOPED_TRACE(service);
-    setenv("ELM_SETPN_MATURITY", "IN_WORK", 1);
-    Session()["options"] = {{"failingServices", {service}}};
-    Run();
+    RunWith(original, [service](auto& j) { j["options"] = {{"failingServices", {service}}}; }, nullptr, "IN_WORK");
     EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
     EXPECT_THAT(m_plm->Saves(), IsEmpty());
-    ResetHost();
   }
 }
