@@ -47,48 +47,18 @@ std::unique_ptr<T[]> allocZeroed(std::size_t count) {
   return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
 }
 
-// Zero-terminated wide characters from UTF-8 text; null when out of memory.
+// Zero-terminated wide characters; null when out of memory.
 std::unique_ptr<wchar_t[]> toWide(const CATUnicodeString& text) {
-  const std::string& bytes = text.Utf8();
-  auto wide = allocZeroed<wchar_t>(static_cast<std::size_t>(text.GetLengthInChar()) + 1);
-  if (!wide) return wide;
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < bytes.size();) {
-    auto c = static_cast<unsigned char>(bytes[i]);
-    std::uint32_t cp = c;
-    std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (len > 1) {
-      cp = c & (0x7Fu >> len);
-      for (std::size_t k = 1; k < len && i + k < bytes.size(); ++k)
-        cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
-    }
-    wide[n++] = static_cast<wchar_t>(cp);
-    i += len;
-  }
+  const int capacity = text.GetLengthInChar() + 1;
+  auto wide = allocZeroed<wchar_t>(static_cast<std::size_t>(capacity));
+  if (wide) text.ConvertToWChar(wide.get(), capacity);
   return wide;
 }
 
 CATUnicodeString fromWide(const wchar_t* text) {
-  std::string out;
-  for (; text && *text; ++text) {
-    auto c = static_cast<std::uint32_t>(*text);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return CATUnicodeString::FromUTF8(std::move(out));
+  CATUnicodeString s;
+  s.BuildFromWChar(text);
+  return s;
 }
 
 // The client's text for an error code; "?" when it has none.

@@ -31,6 +31,14 @@ public:
   /// Takes a UTF-8 buffer without copying when it is valid.
   static CATUnicodeString FromUTF8(std::string&& bytes);
 
+  /// Replaces the text by count wide characters (code points); surrogates
+  /// and values beyond U+10FFFF become U+FFFD.
+  void BuildFromWChar(const wchar_t* text, std::size_t count);
+  void BuildFromWChar(const wchar_t* text);
+  /// Writes the text as wide characters, at most capacity - 1 of them, and a
+  /// terminating zero; returns the number written without the zero.
+  int ConvertToWChar(wchar_t* out, int capacity) const;
+
   /// The text as UTF-8, valid while the string lives and is not changed.
   const char* ConvertToChar() const { return m_s.c_str(); }
   /// Length in Unicode characters (code points).

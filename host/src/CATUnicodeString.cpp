@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -131,6 +133,51 @@ CATUnicodeString CATUnicodeString::FromUTF8(std::string&& bytes) {
   else
     r.m_s = decode(bytes.data(), bytes.size());
   return r;
+}
+
+void CATUnicodeString::BuildFromWChar(const wchar_t* text, std::size_t count) {
+  m_s.clear();
+  if (!text) return;
+  m_s.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    auto c = static_cast<std::uint32_t>(text[i]);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      m_s += static_cast<char>(c);
+    } else if (c < 0x800) {
+      m_s += static_cast<char>(0xC0 | (c >> 6));
+      m_s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      m_s += static_cast<char>(0xE0 | (c >> 12));
+      m_s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      m_s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      m_s += static_cast<char>(0xF0 | (c >> 18));
+      m_s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      m_s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      m_s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+}
+
+void CATUnicodeString::BuildFromWChar(const wchar_t* text) { BuildFromWChar(text, text ? std::wcslen(text) : 0); }
+
+int CATUnicodeString::ConvertToWChar(wchar_t* out, int capacity) const {
+  if (!out || capacity <= 0) return 0;
+  // The text is valid UTF-8 by construction, so every lead byte tells its length.
+  int n = 0;
+  std::size_t i = 0;
+  while (i < m_s.size() && n + 1 < capacity) {
+    auto c = static_cast<unsigned char>(m_s[i]);
+    std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    std::uint32_t cp = len == 1 ? c : (c & (0x7Fu >> len));
+    for (std::size_t k = 1; k < len && i + k < m_s.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(m_s[i + k]) & 0x3Fu);
+    out[n++] = static_cast<wchar_t>(cp);
+    i += len;
+  }
+  out[n] = L'\0';
+  return n;
 }
 
 int CATUnicodeString::GetLengthInChar() const { return charIndex(m_s, m_s.size()); }

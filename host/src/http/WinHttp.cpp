@@ -1,5 +1,7 @@
 #include "WinHttp.h"
 
+#include "CATUnicodeString.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -93,29 +95,9 @@ DWORD codeOf(CURLcode rc) {
 }
 
 std::string toUtf8(LPCWSTR text, std::size_t length) {
-  std::string out;
-  if (!text) return out;
-  out.reserve(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    auto c = static_cast<std::uint32_t>(text[i]);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  CATUnicodeString s;
+  s.BuildFromWChar(text, length);
+  return std::move(s).TakeUtf8();
 }
 
 std::string toUtf8(LPCWSTR text) { return toUtf8(text, text ? std::wcslen(text) : 0); }
@@ -832,28 +814,7 @@ DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*l
   } else {
     return 0;
   }
-  // Decode to wide characters, keeping what fits with the terminating zero.
-  DWORD n = 0;
-  std::size_t i = 0;
-  while (i < text.size() && n + 1 < size) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = c;
-    std::size_t len = 1;
-    if (c >= 0xF0 && i + 3 < text.size()) {
-      cp = ((c & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) | (text[i + 3] & 0x3Fu);
-      len = 4;
-    } else if (c >= 0xE0 && i + 2 < text.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
-      len = 3;
-    } else if (c >= 0xC0 && i + 1 < text.size()) {
-      cp = ((c & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-      len = 2;
-    } else if (c >= 0x80) {
-      cp = 0xFFFD;
-    }
-    buffer[n++] = static_cast<wchar_t>(cp);
-    i += len;
-  }
-  buffer[n] = L'\0';
-  return n;
+  // Keeps what fits with the terminating zero.
+  const int capacity = static_cast<int>(std::min<DWORD>(size, INT_MAX));
+  return static_cast<DWORD>(CATUnicodeString(text.c_str(), text.size()).ConvertToWChar(buffer, capacity));
 }
