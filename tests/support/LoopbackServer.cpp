@@ -1,5 +1,7 @@
 #include "LoopbackServer.h"
 
+#include <condition_variable>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -63,6 +65,62 @@ LoopbackServer::LoopbackServer(Handler handler, const std::string& certFile, con
   Start(std::move(handler));
 }
 
+namespace {
+
+// The server's worker pool, built so that its threads have all started and
+// are waiting before anyone is told so. Tests fork children while the server
+// runs; a fork that meets a worker still allocating its start-up state can
+// leave the child blocked on an allocator lock under the sanitizers.
+class SettledPool : public httplib::TaskQueue {
+public:
+  SettledPool(std::size_t workers, std::atomic<bool>& idle) {
+    for (std::size_t i = 0; i < workers; ++i)
+      m_threads.emplace_back([this] {
+        std::unique_lock<std::mutex> lock(m_lock);
+        ++m_started;
+        m_changed.notify_all();
+        for (;;) {
+          m_changed.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+          if (m_jobs.empty()) return;
+          std::function<void()> job = std::move(m_jobs.front());
+          m_jobs.erase(m_jobs.begin());
+          lock.unlock();
+          job();
+          lock.lock();
+        }
+      });
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_changed.wait(lock, [&] { return m_started == workers; });
+    idle = true;
+  }
+  ~SettledPool() override { shutdown(); }
+
+  void enqueue(std::function<void()> fn) override {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_jobs.push_back(std::move(fn));
+    m_changed.notify_all();
+  }
+  void shutdown() override {
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_stop = true;
+      m_changed.notify_all();
+    }
+    for (std::thread& t : m_threads)
+      if (t.joinable()) t.join();
+  }
+
+private:
+  std::mutex m_lock;
+  std::condition_variable m_changed;
+  std::vector<std::function<void()>> m_jobs;
+  std::vector<std::thread> m_threads;
+  std::size_t m_started = 0;
+  bool m_stop = false;
+};
+
+}  // namespace
+
 void LoopbackServer::Start(Handler handler) {
   auto record = [this, handler](const httplib::Request& req, httplib::Response& res) {
     SeenRequest seen;
@@ -79,13 +137,15 @@ void LoopbackServer::Start(Handler handler) {
     handler(req, res);
   };
   m_server->set_tcp_nodelay(true);
+  m_server->new_task_queue = [this] { return new SettledPool(4, m_workersIdle); };
   m_server->Post(".*", record);
   m_server->Get(".*", record);
   m_port = m_server->bind_to_any_port("127.0.0.1");
   if (m_port <= 0) throw std::runtime_error("cannot bind a loopback port");
   m_thread = std::thread([this] { m_server->listen_after_bind(); });
   const auto deadline = std::chrono::steady_clock::now() + kStartBound;
-  while (!m_server->is_running() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  while (!(m_server->is_running() && m_workersIdle) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::yield();
 }
 
 LoopbackServer::~LoopbackServer() {

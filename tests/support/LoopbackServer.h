@@ -47,6 +47,8 @@ private:
   std::unique_ptr<httplib::Server> m_server;
   bool m_tls = false;
   int m_port = -1;
+  // Set once the server's worker threads have all started and gone idle.
+  std::atomic<bool> m_workersIdle{false};
   std::thread m_thread;
   mutable std::mutex m_lock;
   std::vector<SeenRequest> m_requests;
