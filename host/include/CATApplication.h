@@ -2,14 +2,14 @@
 
 #include "CATCommand.h"
 #include "CATListValCATString.h"
-#include "ELMHostDispatch.h"
 
 /// The host's application. The first one created while none exists becomes
 /// the main application until it is destroyed.
 class ExportedByELMHost CATApplication : public CATCommand {
   CATDeclareInterface(CATApplication)
 public:
-  using TimeOutCallback = elmhost::Dispatch::TimeOutCallback;
+  /// A time-out callback: (client, code, data); code is always 0.
+  using TimeOutCallback = void (*)(CATCommand*, int, void*);
 
   /// args: the command line, the program name first.
   CATApplication(const CATString& name, const CATListValCATString& args);

@@ -1,4 +1,5 @@
 #include "CATApplication.h"
+#include "ELMHostDispatch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 #include "CATApplication.h"
 
+#include "ELMHostDispatch.h"
+
 CATImplementInterface(CATApplication)
 
 namespace {
