@@ -1,6 +1,6 @@
 #include "SetPartNumberFromExtPdmCmd.h"
 
-#include "ELMGlobal.h"
+#include "ELMCommandKit.h"
 #include "ELMRequestXml.h"
 #include "ELMTrace.h"
 #include "HtmlRequest.h"
@@ -33,7 +33,7 @@
 
 namespace {
 
-const char* const kCatalog = "SetPartNumberFromExtPdmCmd";
+const ELMCatalog kCatalog{"SetPartNumberFromExtPdmCmd", "ELMSetPartNumberFromExtPdmCmd"};
 const char* const kExternalId = "PLM_ExternalID";
 const char* const kBoxWarning = "ELMWarning";
 const char* const kBoxSuccess = "ELMSuccess";
@@ -41,23 +41,9 @@ constexpr CATDlgStyle kWarningStyle = CATDlgNfyWarning | CATDlgNfyOK;
 constexpr CATDlgStyle kErrorStyle = CATDlgNfyError | CATDlgNfyOK;
 constexpr CATDlgStyle kPlainStyle = CATDlgNfyOK;
 
-/// A text of the command's catalog; without an explicit default the
-/// default names the command's full class and the key, so a missing catalog
-/// still tells which text is meant.
-CATUnicodeString Message(const char* key, const CATUnicodeString* parameters = nullptr, int count = 0,
-                         const char* defaultText = nullptr) {
-  CATUnicodeString fallback = defaultText ? CATUnicodeString(defaultText)
-                                          : CATUnicodeString("ELMSetPartNumberFromExtPdmCmd ") + key;
-  return ELMGlobal::BuildMessage(kCatalog, key, parameters, count, fallback);
-}
-
-/// Shows a blocking box under the main application with the command's title,
-/// then leaves the box to the host's delayed destruction.
+/// Every box of the command carries the command's title, read after its text.
 void ShowBox(const char* name, CATDlgStyle style, const CATUnicodeString& text) {
-  CATUnicodeString title = Message("MsgTitle");
-  CATDlgNotify* box = new CATDlgNotify(CATApplication::MainApplication(), name, style);
-  box->DisplayBlocked(text, title);
-  box->RequestDelayedDestruction();
+  ELMShowBox(name, style, text, kCatalog.Message("MsgTitle"));
 }
 
 CATUnicodeString Number(int value) {
@@ -154,28 +140,14 @@ CATStatusChangeRC SetPartNumberFromExtPdmCmd::Activate(CATCommand*, CATNotificat
     }
 
     CATUnicodeString parameters[2] = {currentId, newPartNumber};
-    ShowBox(kBoxSuccess, kPlainStyle, Message("MsgFinishedOK", parameters, 2));
+    ShowBox(kBoxSuccess, kPlainStyle, kCatalog.Message("MsgFinishedOK", parameters, 2));
     return true;
   };
 
-  if (!work()) {
-    CATUnicodeString report;
-    for (int i = 1; i <= m_lErrorCodes.Size(); ++i) {
-      report += Number(m_lErrorCodes[i]) + ": ";
-      if (i <= m_lErrorTexts.Size()) report += m_lErrorTexts[i];
-      report += "\n";
-    }
-    if (m_lErrorCodes.Size() > 0) report += "\n";
-    for (int i = 1; i <= m_lMessageTexts.Size(); ++i) {
-      int code = i <= m_lMessageCodes.Size() ? m_lMessageCodes[i] : 0;
-      if (code != 0) report += Number(code) + ": ";
-      report += m_lMessageTexts[i];
-      report += "\n";
-    }
-    if (m_lMessageTexts.Size() > 0) report += "\n";
-    report += Message("MsgFailed");
-    ShowBox(kBoxWarning, kErrorStyle, report);
-  }
+  if (!work())
+    ShowBox(kBoxWarning, kErrorStyle,
+            ELMFailureReport(m_lErrorCodes, m_lErrorTexts, m_lMessageCodes, m_lMessageTexts,
+                             kCatalog.Message("MsgFailed")));
 
   bag.RemoveAll();
   // Nothing of this object may be touched after this call: without a host
@@ -198,7 +170,7 @@ HRESULT SetPartNumberFromExtPdmCmd::GetSelection(CATIPLMComponent_var& component
 
   cso->InitElementList();
   if (cso->GetSize() != 1) {
-    CATUnicodeString text = Message("MsgWarnSelection");
+    CATUnicodeString text = kCatalog.Message("MsgWarnSelection");
     ShowBox(kBoxWarning, kWarningStyle, text);
     ELM_NOTE(text);
     ELM_FAIL_POINT();
@@ -252,7 +224,7 @@ HRESULT SetPartNumberFromExtPdmCmd::GetSelectionFromSearch(CATIPLMComponent_var&
   cso->InitElementList();
   if (cso->GetSize() != 1) {
     agent = nullptr;
-    CATUnicodeString text = Message("MsgWarnSelection");
+    CATUnicodeString text = kCatalog.Message("MsgWarnSelection");
     ShowBox(kBoxWarning, kWarningStyle, text);
     ELM_NOTE("Qurey Result: " + text);
     ELM_FAIL_POINT();
@@ -284,7 +256,7 @@ HRESULT SetPartNumberFromExtPdmCmd::Validate(const CATIPLMComponent_var& compone
     ELM_NOTE(currentId + " does not begin with configured prefix: " + prefix);
     CATUnicodeString parameters[2] = {currentId, prefix};
     ShowBox(kBoxWarning, kWarningStyle,
-            Message("MsgWronPNPrefix", parameters, 2, "ELMSetPartNumberFromExtPdmCmd MsgWronPNPrefix 2 params"));
+            kCatalog.Message("MsgWronPNPrefix", parameters, 2, "ELMSetPartNumberFromExtPdmCmd MsgWronPNPrefix 2 params"));
     return S_OK;
   }
 
@@ -303,7 +275,7 @@ HRESULT SetPartNumberFromExtPdmCmd::Validate(const CATIPLMComponent_var& compone
   }
   if (!saved) {
     ELM_NOTE("The selected Object is not yet saved in 3DEXPERIENCE.");
-    ShowBox(kBoxWarning, kWarningStyle, Message("MsgSelectedUnsaved"));
+    ShowBox(kBoxWarning, kWarningStyle, kCatalog.Message("MsgSelectedUnsaved"));
     return S_OK;
   }
 
@@ -318,7 +290,7 @@ HRESULT SetPartNumberFromExtPdmCmd::Validate(const CATIPLMComponent_var& compone
   }
   if (versionCount >= 2) {
     ELM_NOTE("Detected " + Number(versionCount) + " Versions of " + currentId + " detected");
-    ShowBox(kBoxWarning, kWarningStyle, Message("MsgMultipleVersions"));
+    ShowBox(kBoxWarning, kWarningStyle, kCatalog.Message("MsgMultipleVersions"));
     return S_OK;
   }
 
@@ -340,7 +312,7 @@ HRESULT SetPartNumberFromExtPdmCmd::Validate(const CATIPLMComponent_var& compone
   ELM_NOTE("Maturity of " + currentId + ": " + state);
   CATUnicodeString parameters[2] = {state, maturity};
   ShowBox(kBoxWarning, kWarningStyle,
-          Message("MsgWrongMaturity", parameters, 2, "ELMSetPartNumberFromExtPdmCmd MsgWrongMaturity 2 params"));
+          kCatalog.Message("MsgWrongMaturity", parameters, 2, "ELMSetPartNumberFromExtPdmCmd MsgWrongMaturity 2 params"));
   // A refusal, yet not an error of the command: a success code that is not S_OK.
   return S_FALSE;
 }
@@ -372,7 +344,7 @@ HRESULT SetPartNumberFromExtPdmCmd::GetNewPartnumber(const CATUnicodeString& cur
 
   ELM_FAIL_POINT();
   ELM_NOTE("Cannot get Partnumber from Teamcenter");
-  ShowBox(kBoxWarning, kWarningStyle, Message("MsgConnectFailed"));
+  ShowBox(kBoxWarning, kWarningStyle, kCatalog.Message("MsgConnectFailed"));
   return rc;
 }
 

@@ -3,7 +3,9 @@
 // platform gives the command, and owns what the factory returns.
 
 #include "CATFillDictionary.h"
+#include "ELMAboutCmd.h"
 #include "ELMCommandsExport.h"
+#include "ELMGlobal.h"
 #include "SetPartNumberFromExtPdmCmd.h"
 
 #include <new>
@@ -23,8 +25,15 @@ void* Create() {
 // Undecorated names: the platform resolves factories by their plain name.
 extern "C" {
 ExportedByELMCommands void* fctCreateSetPartNumberFromExtPdmCmd() { return Create<SetPartNumberFromExtPdmCmd>(); }
+ExportedByELMCommands void* fctCreateELMAboutCmd() { return Create<ELMAboutCmd>(); }
+
+/// What the client's workbench asks when it loads the plug-in's toolbar:
+/// whether to show it. Asking settles the product module, as in the client.
+ExportedByELMCommands unsigned char ELMWorkbenchShowToolbar() { return ELMGlobal::ShowToolbar(); }
 }
 
 namespace {
+// Registered in this order when the library is loaded.
 CATFillDictionary s_SetPartNumberFromExtPdmCmd("SetPartNumberFromExtPdmCmd", fctCreateSetPartNumberFromExtPdmCmd);
+CATFillDictionary s_ELMAboutCmd("ELMAboutCmd", fctCreateELMAboutCmd);
 }  // namespace

@@ -4,11 +4,6 @@
 #include "CATString.h"
 #include "CATUnicodeString.h"
 
-#include <vector>
-
-class CATDialog;
-class CATDlgDialog;
-
 namespace elmhost {
 
 /// A message box as the user sees it.
@@ -35,14 +30,5 @@ public:
 /// not own the sink.
 ExportedByELMHost UserInterface* SetUserInterface(UserInterface* ui);
 ExportedByELMHost UserInterface* GetUserInterface();
-
-// The driver's view of the open dialogs, for tests and elm.
-
-/// Live dialog windows, oldest first.
-ExportedByELMHost std::vector<CATDlgDialog*> OpenDialogs();
-/// The most recently created live dialog window named name, or null.
-ExportedByELMHost CATDlgDialog* FindDialog(const CATString& name);
-/// The first widget named name under root (depth first, root excluded), or null.
-ExportedByELMHost CATDialog* FindWidget(const CATDialog* root, const CATString& name);
 
 }  // namespace elmhost

@@ -43,18 +43,24 @@ public:
   void RequestDelayedDestruction();
   bool IsDestructionRequested() const { return m_destructionRequested; }
 
-  /// Asks the host to change the command's status; the host records the
-  /// request (and activates the command for the activation messages).
+  /// Asks the host to change the command's status; for the activation
+  /// message (CATCommandMsgRequestExclusiveMode) the host's dispatch
+  /// activates the command once the current callback has returned.
   void RequestStatusChange(CATCommandMsg message, CATCommand* requestor = nullptr);
 
   /// Routes the notification named notificationName, sent by publisher, to
   /// method on this command. Returns a callback id.
   int AddAnalyseNotificationCB(CATCommand* publisher, const CATString& notificationName, CATCommandMethod method,
                                CATCommandClientData data);
+  /// As above, for the notification a widget names (GetDiaOKNotification(), ...).
+  int AddAnalyseNotificationCB(CATCommand* publisher, CATNotification* notification, CATCommandMethod method,
+                               CATCommandClientData data);
   void RemoveAnalyseNotificationCB(int callbackId);
 
   /// Sends a notification from this command: every callback registered for
-  /// it (on any command) runs, in registration order, on this thread.
+  /// it (on any command) runs, in registration order, on this thread, from
+  /// the host's dispatch once the current callback has returned (at once
+  /// when the host runs no dispatch).
   void SendNotification(const CATString& notificationName);
   void SendNotification(CATNotification* notification);
 

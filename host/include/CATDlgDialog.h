@@ -1,10 +1,12 @@
 #pragma once
 
-#include "CATDialog.h"
+#include "CATDlgWindow.h"
 
-/// A dialog window. Hidden until SetVisibility(CATDlgShow); while it lives,
-/// the host's driver finds it by name (elmhost::FindDialog).
-class ExportedByELMHost CATDlgDialog : public CATDialog {
+/// A dialog box. Hidden until SetVisibility(CATDlgShow). Its style names the
+/// standard buttons it shows (CATDlgWndBtnOK, ...); pressing one sends the
+/// matching notification (GetDiaOKNotification, ...) to the callbacks
+/// registered for it. While it lives, the host's driver finds it by name.
+class ExportedByELMHost CATDlgDialog : public CATDlgWindow {
   CATDeclareInterface(CATDlgDialog)
 public:
   CATDlgDialog(CATCommand* parent, const CATString& name, CATDlgStyle style = 0);
@@ -16,8 +18,6 @@ public:
   void SetAPPLYTitle(const CATUnicodeString& title) { m_applyTitle = title; }
   void SetFINISHTitle(const CATUnicodeString& title) { m_finishTitle = title; }
   void SetAcceleratorString(const CATUnicodeString& accelerator) { m_accelerator = accelerator; }
-  void SetIconName(const CATString& normal, const CATString& selected = "", const CATString& focused = "",
-                   const CATString& pressed = "", int type = 0);
 
   const CATUnicodeString& GetOKTitle() const { return m_okTitle; }
   const CATUnicodeString& GetCANCELTitle() const { return m_cancelTitle; }
@@ -25,9 +25,38 @@ public:
   const CATUnicodeString& GetAPPLYTitle() const { return m_applyTitle; }
   const CATUnicodeString& GetFINISHTitle() const { return m_finishTitle; }
   const CATUnicodeString& GetAcceleratorString() const { return m_accelerator; }
-  /// The names given to SetIconName: normal, selected, focused, pressed.
-  const CATString& GetIconName(int which = 0) const;
-  int GetIconType() const { return m_iconType; }
+
+  /// The standard button (CATDlgWndOK, CATDlgWndCLOSE, ...) that answers the
+  /// Return key; 0 for none.
+  void SetDefaultButton(CATULong button) { m_defaultButton = button; }
+  CATULong GetDefaultButton() const { return m_defaultButton; }
+  /// Sensitivity of each standard button (CATDlgEnable or CATDlgDisable).
+  void SetOKSensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndOK, state); }
+  void SetCANCELSensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndCANCEL, state); }
+  void SetAPPLYSensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndAPPLY, state); }
+  void SetCLOSESensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndCLOSE, state); }
+  void SetPREVIEWSensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndPREVIEW, state); }
+  void SetHELPSensitivity(CATULong state) { SetButtonSensitivity(CATDlgWndHELP, state); }
+  void SetButtonSensitivity(CATULong button, CATULong state);
+  CATULong GetButtonSensitivity(CATULong button) const;
+  /// The standard buttons the style shows, in the order they stand
+  /// (CATDlgWndOK, CATDlgWndAPPLY, CATDlgWndPREVIEW, CATDlgWndCANCEL,
+  /// CATDlgWndCLOSE, CATDlgWndHELP).
+  std::vector<CATULong> GetStandardButtons() const;
+
+  CATNotification* GetDiaOKNotification() const { return Notification("DiaOK"); }
+  CATNotification* GetDiaCANCELNotification() const { return Notification("DiaCANCEL"); }
+  CATNotification* GetDiaCLOSENotification() const { return Notification("DiaCLOSE"); }
+  CATNotification* GetDiaAPPLYNotification() const { return Notification("DiaAPPLY"); }
+  CATNotification* GetDiaPREVIEWNotification() const { return Notification("DiaPREVIEW"); }
+  CATNotification* GetDiaHELPNotification() const { return Notification("DiaHELP"); }
+
+  /// The resource file that gives the dialog's widgets their texts and
+  /// pictures at this level of the dialog's class chain: level 0 is the
+  /// dialog's own file (by default the name of its class); a derived dialog
+  /// answers its own file at level 0 and defers to its base with level - 1
+  /// above. Null past the end of the chain.
+  virtual const char* GetResourceFilename(int level = 0);
 
   /// Applies the texts and icons that a dialog takes from the catalogs named
   /// catalog, straight from the host catalogs: the message keys "Title",
@@ -37,6 +66,11 @@ public:
   /// "IconSel" and "IconFocus" together.
   void ApplyStandardTexts(const CATString& catalog);
 
+  /// Host bookkeeping: dialogs are numbered in the order they are made, so
+  /// that a presenter tells a new dialog from an old one at the same address.
+  unsigned long GetSerial() const { return m_serial; }
+  const char* GetWidgetClass() const override { return "CATDlgDialog"; }
+
 private:
   CATUnicodeString m_okTitle;
   CATUnicodeString m_cancelTitle;
@@ -44,6 +78,8 @@ private:
   CATUnicodeString m_applyTitle;
   CATUnicodeString m_finishTitle;
   CATUnicodeString m_accelerator;
-  CATString m_icons[4];
-  int m_iconType = 0;
+  CATULong m_defaultButton = 0;
+  std::vector<std::pair<CATULong, CATULong>> m_buttonSensitivity;
+  CATString m_className;
+  unsigned long m_serial;
 };

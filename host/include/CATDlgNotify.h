@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CATDialog.h"
+#include "CATDlgWindow.h"
 
 /// A message box. DisplayBlocked hands it to the host's user-interface sink
 /// and waits for the user's answer.
-class ExportedByELMHost CATDlgNotify : public CATDialog {
+class ExportedByELMHost CATDlgNotify : public CATDlgWindow {
   CATDeclareInterface(CATDlgNotify)
 public:
   /// style: a kind (CATDlgNfyWarning, ...) combined with its buttons (CATDlgNfyOK).
@@ -17,6 +17,7 @@ public:
   int DisplayBlocked(const CATUnicodeString& text, const CATUnicodeString& title);
 
   const CATUnicodeString& GetText() const { return m_text; }
+  const char* GetWidgetClass() const override { return "CATDlgNotify"; }
 
 private:
   CATUnicodeString m_text;

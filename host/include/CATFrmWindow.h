@@ -1,21 +1,21 @@
 #pragma once
 
-#include "ELMHostExport.h"
-#include "CATString.h"
+#include "CATDlgWindow.h"
 
 class CATFrmEditor;
 
-/// A document window of the frame, showing what its editor holds.
-class ExportedByELMHost CATFrmWindow {
+/// A document window of the frame, showing what its editor holds. Dialogs
+/// can take it as their parent.
+class ExportedByELMHost CATFrmWindow : public CATDlgWindow {
+  CATDeclareInterface(CATFrmWindow)
 public:
-  CATFrmWindow(const CATString& name, CATFrmEditor* editor) : m_name(name), m_editor(editor) {}
-  CATFrmWindow(const CATFrmWindow&) = delete;
-  CATFrmWindow& operator=(const CATFrmWindow&) = delete;
+  CATFrmWindow(const CATString& name, CATFrmEditor* editor);
+  ~CATFrmWindow() override;
 
   CATFrmEditor* GetEditor() const { return m_editor; }
-  const CATString& GetBaseName() const { return m_name; }
+  const CATString& GetBaseName() const { return GetName(); }
+  const char* GetWidgetClass() const override { return "CATFrmWindow"; }
 
 private:
-  CATString m_name;
   CATFrmEditor* m_editor;
 };

@@ -20,6 +20,9 @@ ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std
       {"ELM_DEBUG", ""},
       {"ELM_SETPN_PNPREFIX", ""},
       {"ELM_SETPN_MATURITY", ""},
+      // elm settles the module as the client does; a run without one would
+      // open with the missing-module box.
+      {"ELM_MODULE", "OAK"},
   };
   for (auto& [k, v] : env) base[k] = v;
   return RunProcess(ELM_EXE, args, base);

@@ -1,6 +1,8 @@
 #include "CATDlgDialog.h"
+#include "CATDlgFrame.h"
 #include "CATDlgNotify.h"
 #include "ELMHostDispatch.h"
+#include "ELMHostDriver.h"
 #include "ELMHostUserInterface.h"
 
 #include "LoopbackServer.h"
@@ -16,6 +18,17 @@ public:
   CountedWidget(CATCommand* parent, const CATString& name, int& destroyed)
       : CATDlgDialog(parent, name), m_destroyed(destroyed) {}
   ~CountedWidget() override { ++m_destroyed; }
+
+private:
+  int& m_destroyed;
+};
+
+// A frame that tells when it is destroyed.
+class CountedFrame : public CATDlgFrame {
+public:
+  CountedFrame(CATDialog* parent, const CATString& name, int& destroyed)
+      : CATDlgFrame(parent, name), m_destroyed(destroyed) {}
+  ~CountedFrame() override { ++m_destroyed; }
 
 private:
   int& m_destroyed;
@@ -50,21 +63,27 @@ TEST(CATDlgNotify, WithoutASinkEveryBoxIsAcknowledged) {
   elmhost::SetUserInterface(previous);
 }
 
-TEST(HostDriver, FindsLiveDialogsByNameAndForgetsDestroyedOnes) {
+TEST(HostDriver, FindsOpenDialogsByNameAndForgetsHiddenAndDestroyedOnes) {
   int destroyed = 0;
   auto* older = new CountedWidget(nullptr, "ELMAboutDialog", destroyed);
   auto* newer = new CountedWidget(nullptr, "ELMAboutDialog", destroyed);
   auto* other = new CATDlgDialog(nullptr, "ELMProcessStatusDialog");
+  // Made, but not shown yet: nobody sees them.
+  EXPECT_EQ(elmhost::FindDialog("ELMAboutDialog"), nullptr);
+  EXPECT_EQ(elmhost::LiveDialogs().size(), 3u);
+  for (CATDlgDialog* d : {static_cast<CATDlgDialog*>(older), static_cast<CATDlgDialog*>(newer), other})
+    d->SetVisibility(CATDlgShow);
   EXPECT_EQ(elmhost::FindDialog("ELMAboutDialog"), newer);
   EXPECT_EQ(elmhost::FindDialog("ELMProcessStatusDialog"), other);
   EXPECT_EQ(elmhost::FindDialog("NoSuchDialog"), nullptr);
 
   newer->Release();
   EXPECT_EQ(elmhost::FindDialog("ELMAboutDialog"), older);
+  older->SetVisibility(CATDlgHide);
+  EXPECT_EQ(elmhost::FindDialog("ELMAboutDialog"), nullptr);
   older->Release();
   other->Release();
-  EXPECT_EQ(elmhost::FindDialog("ELMAboutDialog"), nullptr);
-  EXPECT_TRUE(elmhost::OpenDialogs().empty());
+  EXPECT_TRUE(elmhost::LiveDialogs().empty());
   EXPECT_EQ(destroyed, 2);
 }
 
@@ -72,9 +91,9 @@ TEST(HostDriver, FindsNestedWidgetsAndADialogTakesItsWidgetsAlong) {
   int destroyed = 0;
   elmhost::Dispatch dispatch;
   auto* dialog = new CATDlgDialog(nullptr, "Top");
-  auto* frame = new CountedWidget(dialog, "Frame", destroyed);
-  auto* deep = new CountedWidget(frame, "Deep", destroyed);
-  auto* doomed = new CountedWidget(dialog, "Doomed", destroyed);
+  auto* frame = new CountedFrame(dialog, "Frame", destroyed);
+  auto* deep = new CountedFrame(frame, "Deep", destroyed);
+  auto* doomed = new CountedFrame(dialog, "Doomed", destroyed);
   EXPECT_EQ(elmhost::FindWidget(dialog, "Deep"), deep);
   EXPECT_EQ(elmhost::FindWidget(dialog, "Top"), nullptr);
   EXPECT_EQ(elmhost::FindWidget(frame, "Frame"), nullptr);
@@ -85,7 +104,7 @@ TEST(HostDriver, FindsNestedWidgetsAndADialogTakesItsWidgetsAlong) {
   dialog->RequestDelayedDestruction();
   dispatch.FlushDestructions();
   EXPECT_EQ(destroyed, 3);
-  EXPECT_TRUE(elmhost::OpenDialogs().empty());
+  EXPECT_TRUE(elmhost::LiveDialogs().empty());
 }
 
 TEST(CATDlgDialog, StandardTextsComeFromTheCatalogsNamedAndOnlyWhereTheyHaveText) {

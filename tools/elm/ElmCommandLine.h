@@ -12,6 +12,7 @@ struct CommandLine {
   std::string className;
   std::string sessionPath;
   std::string answersPath;  ///< empty: every box is answered with OK
+  std::string scriptPath;   ///< empty: no dialog is acted on
   std::string eventsPath;   ///< empty: no event file
 };
 
@@ -20,10 +21,11 @@ enum ExitStatus {
   kExitRan = 0,
   kExitServerCheckFailed = 1,
   kExitUsage = 2,
-  kExitBadInput = 3,      ///< session or answers file unusable
+  kExitBadInput = 3,      ///< session, answers or script file unusable
   kExitUnknownClass = 4,
   kExitNoPlugin = 5,
   kExitEventsFile = 6,
+  kExitScriptStep = 7,    ///< a script step named what is not open, or what a person could not do
 };
 
 /// Reads the arguments after the program name; on false, error says what is

@@ -19,9 +19,14 @@ public:
   bool IsOpen() const { return m_file != nullptr; }
   /// Writes one line; line must be a serialised JSON object.
   void Write(const std::string& line);
+  /// Closes the file; false when any line or the close failed (a full disk,
+  /// say), with the reason in error.
+  bool Close(std::string& error);
 
 private:
   std::FILE* m_file = nullptr;
+  std::string m_path;
+  int m_errno = 0;  ///< the first write error, 0 while none
 };
 
 }  // namespace elmapp

@@ -13,15 +13,16 @@
 #include "CATGetEnv.h"
 #include "ELMHostClassDictionary.h"
 #include "ELMHostDispatch.h"
+#include "ELMHostDriver.h"
 #include "ELMHostPLMSession.h"
+#include "ELMHostScript.h"
 #include "ELMHostUserInterface.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <deque>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 namespace elmapp {
 
@@ -61,15 +62,6 @@ std::string StyleWords(CATDlgStyle style) {
   return words;
 }
 
-std::string AnswerWord(int answer) {
-  switch (answer) {
-    case 1: return "OK";
-    case 2: return "Cancel";
-    case 0: return "Close";
-    default: return std::to_string(answer);
-  }
-}
-
 /// Continuation lines of a multi-line text line up under its first line.
 std::string Indented(const std::string& text, const std::string& indent) {
   std::string out;
@@ -80,50 +72,36 @@ std::string Indented(const std::string& text, const std::string& indent) {
   return out;
 }
 
-bool ReadAnswers(const std::string& path, std::deque<int>& answers, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot be read";
-    return false;
+/// Every line of text (which ends with a line feed) indented by two blanks.
+std::string EachLineIndented(const std::string& text) {
+  std::string out;
+  bool lineStart = true;
+  for (char c : text) {
+    if (lineStart) out += "  ";
+    out += c;
+    lineStart = c == '\n';
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  Json doc;
-  try {
-    doc = Json::parse(text.str());
-  } catch (const Json::parse_error& e) {
-    std::string what = e.what();
-    if (auto p = what.find("] "); p != std::string::npos) what = what.substr(p + 2);
-    error = path + ": not a JSON answers file: " + what;
-    return false;
-  }
-  if (!doc.is_array()) {
-    error = path + ": expected an array of answers (\"OK\", \"Cancel\", \"Close\" or a number)";
-    return false;
-  }
-  for (std::size_t i = 0; i < doc.size(); ++i) {
-    const Json& a = doc[i];
-    if (a.is_number_integer()) {
-      answers.push_back(a.get<int>());
-    } else if (a == "OK") {
-      answers.push_back(1);
-    } else if (a == "Cancel") {
-      answers.push_back(2);
-    } else if (a == "Close") {
-      answers.push_back(0);
-    } else {
-      error = path + ": at /" + std::to_string(i) + ": expected \"OK\", \"Cancel\", \"Close\" or a number, found " +
-              a.dump();
-      return false;
-    }
-  }
-  return true;
+  return out;
 }
 
-/// elm's user: prints every box, answers it from the answers file, then OK.
+std::string JsonLine(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+/// The boxes' answers: from a script (which also acts on dialogs), or from
+/// the short answers file; OK once there is nothing more to answer with.
+class Answers {
+public:
+  explicit Answers(std::vector<elmhost::ScriptStep> steps) : m_player(std::move(steps)) {}
+  int NextBoxAnswer() { return m_player.AnswerBox(); }
+  elmhost::ScriptPlayer& Player() { return m_player; }
+
+private:
+  elmhost::ScriptPlayer m_player;
+};
+
+/// elm's user: prints every box and answers it from the script.
 class ConsoleUser : public elmhost::UserInterface {
 public:
-  ConsoleUser(std::deque<int> answers, EventLog& events) : m_answers(std::move(answers)), m_events(events) {
+  ConsoleUser(Answers& answers, EventLog& events) : m_answers(answers), m_events(events) {
     m_previous = elmhost::SetUserInterface(this);
   }
   ~ConsoleUser() override { elmhost::SetUserInterface(m_previous); }
@@ -131,16 +109,12 @@ public:
   ConsoleUser& operator=(const ConsoleUser&) = delete;
 
   int ShowBox(const elmhost::BoxDescription& box) override {
-    int answer = elmhost::kBoxAcknowledged;
-    if (!m_answers.empty()) {
-      answer = m_answers.front();
-      m_answers.pop_front();
-    }
+    int answer = m_answers.NextBoxAnswer();
     std::string style = StyleWords(box.style);
     Print("[box] " + box.name.Str() + " (" + style + ")\n" +
           "  title:  " + Indented(box.title.Utf8(), "          ") + "\n" +
           "  text:   " + Indented(box.text.Utf8(), "          ") + "\n" +
-          "  answer: " + AnswerWord(answer) + "\n");
+          "  answer: " + elmhost::AnswerWord(answer) + "\n");
     Json e;
     e["event"] = "box";
     e["name"] = box.name.Str();
@@ -148,16 +122,56 @@ public:
     e["styleValue"] = box.style;
     e["title"] = box.title.Utf8();
     e["text"] = box.text.Utf8();
-    e["answer"] = AnswerWord(answer);
-    m_events.Write(e.dump());
+    e["answer"] = elmhost::AnswerWord(answer);
+    m_events.Write(JsonLine(e));
     return answer;
   }
 
 private:
-  std::deque<int> m_answers;
+  Answers& m_answers;
   EventLog& m_events;
   elmhost::UserInterface* m_previous = nullptr;
 };
+
+/// Prints the dialogs that opened or closed since the last look, and writes
+/// their events: an opened dialog is shown whole, as a person sees it.
+void ReportDialogChanges(elmhost::DialogWatcher& watcher, EventLog& events) {
+  for (const auto& change : watcher.Poll()) {
+    if (change.opened) {
+      Print("[dialog] " + change.name + " opened\n" + EachLineIndented(elmhost::DialogText(change.dialog)));
+      Json e = Json::parse(elmhost::DialogJson(change.dialog));
+      Json event;
+      event["event"] = "dialog-open";
+      for (auto it = e.begin(); it != e.end(); ++it) event[it.key()] = it.value();
+      events.Write(JsonLine(event));
+    } else {
+      Print("[dialog] " + change.name + " closed\n");
+      Json e;
+      e["event"] = "dialog-close";
+      e["name"] = change.name;
+      e["title"] = change.title;
+      events.Write(JsonLine(e));
+    }
+  }
+}
+
+Json StepEvent(const elmhost::ScriptStep& s) {
+  using A = elmhost::ScriptStep::Action;
+  static const char* const names[] = {"box", "press", "button", "check", "uncheck", "choose", "pick", "select",
+                                      "type", "close"};
+  Json e;
+  e["event"] = "dialog-action";
+  e["step"] = s.index;
+  e["dialog"] = s.dialog;
+  e["action"] = names[static_cast<int>(s.action)];
+  if (s.action == A::Button) e["button"] = elmhost::StandardButtonName(s.button);
+  if (s.action == A::Close) e["close"] = s.mdi ? "mdi" : "window";
+  if (!s.widget.empty()) e["widget"] = s.widget;
+  if (s.action == A::Pick && !s.byText) e["line"] = s.line;
+  if (s.action == A::Type || (s.action == A::Pick && s.byText)) e["text"] = s.text;
+  if (s.action == A::Select) e["lines"] = s.lines;
+  return e;
+}
 
 int ListCommands() {
   Plugin plugin;
@@ -201,10 +215,22 @@ int CheckServer() {
 
 int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
   std::string error;
-  std::deque<int> answers;
-  if (!cmd.answersPath.empty() && !ReadAnswers(cmd.answersPath, answers, error)) {
+  std::vector<elmhost::ScriptStep> steps;
+  if (!cmd.scriptPath.empty() && !elmhost::ReadScriptFile(cmd.scriptPath, steps, error)) {
     Fail(error);
     return kExitBadInput;
+  }
+  if (!cmd.answersPath.empty()) {
+    if (!elmhost::ReadScriptFile(cmd.answersPath, steps, error)) {
+      Fail(error);
+      return kExitBadInput;
+    }
+    for (const auto& s : steps)
+      if (s.action != elmhost::ScriptStep::Action::Box) {
+        Fail(cmd.answersPath + ": at /" + std::to_string(s.index - 1) +
+             ": an answers file holds box answers only; use --script for dialog actions");
+        return kExitBadInput;
+      }
   }
   Plugin plugin;
   if (!plugin.Load(error)) {
@@ -218,9 +244,18 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
          (known.empty() ? std::string("nothing") : known));
     return kExitUnknownClass;
   }
+  using ShowToolbarFn = unsigned char (*)();
+  auto showToolbar = reinterpret_cast<ShowToolbarFn>(plugin.Symbol("ELMWorkbenchShowToolbar"));
+  if (!showToolbar) {
+    Fail("the plug-in " + plugin.Path() + " has no workbench entry ELMWorkbenchShowToolbar");
+    return kExitNoPlugin;
+  }
 
   elmhost::Dispatch dispatch;
-  std::vector<const char*> argv{"elm"};
+  // elm stands in for the 3DEXPERIENCE client: the application's first
+  // argument names that client, so the plug-in accepts elm as it accepts the
+  // client; elm's own arguments follow.
+  std::vector<const char*> argv{"3DEXPERIENCE"};
   for (const std::string& a : args) argv.push_back(a.c_str());
   CATApplication application("elm", static_cast<int>(argv.size()), argv.data());
 
@@ -234,7 +269,8 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     Fail(error);
     return kExitEventsFile;
   }
-  ConsoleUser user(std::move(answers), events);
+  Answers answers(std::move(steps));
+  ConsoleUser user(answers, events);
   session->SetSaveObserver([&events](const elmhost::SaveRecord& save) {
     std::string ids;
     for (const std::string& id : save.objectIds) ids += (ids.empty() ? "" : ", ") + id;
@@ -244,7 +280,7 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["objects"] = save.objectIds;
     e["ok"] = save.ok;
     e["error"] = save.error;
-    events.Write(e.dump());
+    events.Write(JsonLine(e));
   });
 
   // Every exchange with the integration server, for tools that follow a run.
@@ -263,8 +299,13 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["response"] = x.responseBody;
     e["error"] = x.error;
     e["errorText"] = x.errorText;
-    events.Write(e.dump(-1, ' ', false, Json::error_handler_t::replace));
+    events.Write(JsonLine(e));
   })};
+
+  // The client loads the plug-in's workbench before a person can pick a
+  // command: that settles the product module (and warns when none is set).
+  showToolbar();
+  dispatch.RunUntilIdle();
 
   void* made = elmhost::ClassDictionary::Create(cmd.className);
   if (!made) {
@@ -281,33 +322,45 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     return kExitNoPlugin;
   }
   command->Release();  // the query's reference; the factory's stays with the host
+  dispatch.StartCommand(command);
 
-  // Requests the command made while being built are answered by starting it.
-  for (const auto& r : dispatch.TakeStatusRequests())
-    if (r.command != command) dispatch.RecordStatusRequest(r.command, r.message, r.requestor);
-  command->Activate(nullptr, nullptr);
-
-  // Commands and dialogs may ask to be activated; keep dispatching until
-  // nothing is left to do.
+  // The command runs until it waits for a person; then the script's next
+  // step acts, and so on until the script has run out.
+  elmhost::DialogWatcher watcher;
+  elmhost::ScriptPlayer& player = answers.Player();
+  int status = kExitRan;
   for (;;) {
     dispatch.RunUntilIdle(true);
-    std::vector<elmhost::Dispatch::StatusRequest> requests = dispatch.TakeStatusRequests();
-    if (requests.empty()) break;
-    for (const auto& r : requests)
-      if (r.message == CATCommandMsgRequestExclusiveMode && r.command) r.command->Activate(r.requestor, nullptr);
+    ReportDialogChanges(watcher, events);
+    const elmhost::ScriptStep* next = player.Next();
+    if (!next) break;
+    const elmhost::ScriptStep step = *next;
+    elmhost::ActionResult result = player.PlayNext([&] {
+      Print("[action] step " + std::to_string(step.index) + ": " + elmhost::DescribeStep(step) + "\n");
+      events.Write(JsonLine(StepEvent(step)));
+    });
+    if (!result) {
+      Fail((cmd.scriptPath.empty() ? cmd.answersPath : cmd.scriptPath) + ": " + result.error);
+      status = kExitScriptStep;
+      break;
+    }
   }
+  ReportDialogChanges(watcher, events);
 
   for (CATDlgDialog* dialog : elmhost::OpenDialogs()) {
-    Print("[dialog] " + std::string(dialog->GetName().CastToCharPtr()) + " (open)\n  title:  " +
-          dialog->GetTitle().Utf8() + "\n");
+    Print("[dialog] " + dialog->GetName().Str() + " (open)\n  title:  " + dialog->GetTitle().Utf8() + "\n");
     Json e;
     e["event"] = "dialog";
     e["name"] = dialog->GetName().Str();
     e["title"] = dialog->GetTitle().Utf8();
     e["visible"] = dialog->GetVisibility() == CATDlgShow;
-    events.Write(e.dump());
+    events.Write(JsonLine(e));
   }
-  return kExitRan;
+  if (!events.Close(error)) {
+    Fail(error);
+    return kExitEventsFile;
+  }
+  return status;
 }
 
 }  // namespace

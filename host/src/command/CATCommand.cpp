@@ -69,6 +69,11 @@ int CATCommand::AddAnalyseNotificationCB(CATCommand* publisher, const CATString&
   return id;
 }
 
+int CATCommand::AddAnalyseNotificationCB(CATCommand* publisher, CATNotification* notification,
+                                         CATCommandMethod method, CATCommandClientData data) {
+  return notification ? AddAnalyseNotificationCB(publisher, notification->GetName(), method, data) : 0;
+}
+
 void CATCommand::RemoveAnalyseNotificationCB(int callbackId) {
   registry().remove_if([callbackId](const Registration& r) { return r.id == callbackId; });
 }
@@ -80,17 +85,35 @@ void CATCommand::SendNotification(const CATString& notificationName) {
 
 void CATCommand::SendNotification(CATNotification* notification) {
   if (!notification) return;
+  if (auto* d = elmhost::Dispatch::Current())
+    d->PostNotification(this, notification);
+  else
+    elmhost::DeliverNotification(this, notification);
+}
+
+namespace elmhost {
+
+void DeliverNotification(CATCommand* publisher, CATNotification* notification) {
+  if (!publisher || !notification) return;
   // Callbacks may register, remove or destroy commands: take the matching
   // ids first and look each one up again before calling it.
   std::vector<int> ids;
   for (const Registration& r : registry())
-    if (r.publisher == this && r.name == notification->GetName()) ids.push_back(r.id);
+    if (r.publisher == publisher && r.name == notification->GetName()) ids.push_back(r.id);
   CATNotification_var keep(notification);
   for (int id : ids) {
     auto& reg = registry();
     auto it = std::find_if(reg.begin(), reg.end(), [id](const Registration& r) { return r.id == id; });
     if (it == reg.end()) continue;
     Registration r = *it;
-    (r.subscriber->*r.method)(this, notification, r.data);
+    (r.subscriber->*r.method)(publisher, notification, r.data);
   }
 }
+
+bool HasCallbacks(const CATCommand* publisher, const CATString& name) {
+  for (const Registration& r : registry())
+    if (r.publisher == publisher && r.name == name) return true;
+  return false;
+}
+
+}  // namespace elmhost

@@ -14,6 +14,9 @@ Dispatch* s_current = nullptr;
 Dispatch::Dispatch() : m_start(std::chrono::steady_clock::now()), m_previous(s_current) { s_current = this; }
 
 Dispatch::~Dispatch() {
+  // What was raised but never dispatched would reach objects that are about
+  // to go; only the destructions still owed are honoured.
+  m_events.clear();
   FlushDestructions();
   m_timeouts.clear();
   s_current = m_previous;
@@ -40,19 +43,35 @@ void Dispatch::RemoveTimeOut(int milliseconds, CATCommand* client, TimeOutCallba
                    m_timeouts.end());
 }
 
-void Dispatch::RecordStatusRequest(CATCommand* command, int message, CATCommand* requestor) {
-  m_status.push_back({command, message, requestor});
+void Dispatch::PostNotification(CATCommand* publisher, CATNotification* notification) {
+  if (!publisher || !notification) return;
+  m_events.push_back({publisher, CATNotification_var(notification), nullptr});
 }
 
-std::vector<Dispatch::StatusRequest> Dispatch::TakeStatusRequests() { return std::exchange(m_status, {}); }
+void Dispatch::RecordStatusRequest(CATCommand* command, int message, CATCommand* requestor) {
+  if (!command || message != CATCommandMsgRequestExclusiveMode) return;
+  m_events.push_back({command, CATNotification_var(), requestor});
+}
+
+void Dispatch::StartCommand(CATCommand* command) {
+  if (!command || IsActivationPending(command)) return;
+  m_events.push_back({command, CATNotification_var(), nullptr});
+}
+
+bool Dispatch::IsActivationPending(const CATCommand* command) const {
+  return std::any_of(m_events.begin(), m_events.end(),
+                     [command](const Event& e) { return e.target == command && !e.notification; });
+}
 
 void Dispatch::Forget(CATCommand* command) {
   m_timeouts.erase(std::remove_if(m_timeouts.begin(), m_timeouts.end(),
                                   [command](const TimeOut& t) { return t.client == command; }),
                    m_timeouts.end());
-  m_status.erase(std::remove_if(m_status.begin(), m_status.end(),
-                                [command](const StatusRequest& s) { return s.command == command; }),
-                 m_status.end());
+  m_events.erase(std::remove_if(m_events.begin(), m_events.end(),
+                                [command](const Event& e) { return e.target == command; }),
+                 m_events.end());
+  for (Event& e : m_events)
+    if (e.requestor == command) e.requestor = nullptr;
 }
 
 void Dispatch::FlushDestructions() {
@@ -68,9 +87,22 @@ std::int64_t Dispatch::Now() const {
   return real.count() + m_virtualOffset;
 }
 
+void Dispatch::RunEvents() {
+  FlushDestructions();
+  while (!m_events.empty()) {
+    Event e = std::move(m_events.front());
+    m_events.pop_front();
+    if (e.notification)
+      DeliverNotification(e.target, e.notification.get());
+    else
+      e.target->Activate(e.requestor, nullptr);
+    FlushDestructions();
+  }
+}
+
 int Dispatch::RunUntilIdle(bool virtualTime, int maxTimeOuts) {
   int fired = 0;
-  FlushDestructions();
+  RunEvents();
   while (!m_timeouts.empty() && fired < maxTimeOuts) {
     auto next = std::min_element(m_timeouts.begin(), m_timeouts.end(), [](const TimeOut& a, const TimeOut& b) {
       return a.due != b.due ? a.due < b.due : a.seq < b.seq;
@@ -86,7 +118,7 @@ int Dispatch::RunUntilIdle(bool virtualTime, int maxTimeOuts) {
     m_timeouts.erase(next);
     t.callback(t.client, 0, t.data);
     ++fired;
-    FlushDestructions();
+    RunEvents();
   }
   return fired;
 }

@@ -4,12 +4,20 @@
 #include "CATRscCatalog.h"
 #include "OpenDialogs.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <typeinfo>
 
 CATImplementInterface(CATDlgDialog)
 
+namespace {
+unsigned long s_nextSerial = 1;
+}
+
 CATDlgDialog::CATDlgDialog(CATCommand* parent, const CATString& name, CATDlgStyle style)
-    : CATDialog(parent, name, style) {
+    : CATDlgWindow(parent, name, style), m_serial(s_nextSerial++) {
   SetVisibility(CATDlgHide);
   elmhost::OpenDialogRegistry().push_back(this);
 }
@@ -19,18 +27,46 @@ CATDlgDialog::~CATDlgDialog() {
   dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
 }
 
-void CATDlgDialog::SetIconName(const CATString& normal, const CATString& selected, const CATString& focused,
-                               const CATString& pressed, int type) {
-  m_icons[0] = normal;
-  m_icons[1] = selected;
-  m_icons[2] = focused;
-  m_icons[3] = pressed;
-  m_iconType = type;
+void CATDlgDialog::SetButtonSensitivity(CATULong button, CATULong state) {
+  for (auto& [b, s] : m_buttonSensitivity) {
+    if (b == button) {
+      s = state;
+      return;
+    }
+  }
+  m_buttonSensitivity.emplace_back(button, state);
 }
 
-const CATString& CATDlgDialog::GetIconName(int which) const {
-  static const CATString none;
-  return which >= 0 && which < 4 ? m_icons[which] : none;
+CATULong CATDlgDialog::GetButtonSensitivity(CATULong button) const {
+  for (const auto& [b, s] : m_buttonSensitivity)
+    if (b == button) return s;
+  return CATDlgEnable;
+}
+
+std::vector<CATULong> CATDlgDialog::GetStandardButtons() const {
+  std::vector<CATULong> out;
+  const CATDlgStyle style = GetStyle();
+  if (style & CATDlgWndNoButton) return out;
+  const std::pair<CATDlgStyle, CATULong> order[] = {
+      {CATDlgWndBtnOK, CATDlgWndOK},         {CATDlgWndBtnApply, CATDlgWndAPPLY},
+      {CATDlgWndBtnPreview, CATDlgWndPREVIEW}, {CATDlgWndBtnCancel, CATDlgWndCANCEL},
+      {CATDlgWndBtnClose, CATDlgWndCLOSE},   {CATDlgWndBtnHelp, CATDlgWndHELP},
+  };
+  for (const auto& [bit, button] : order)
+    if (style & bit) out.push_back(button);
+  return out;
+}
+
+const char* CATDlgDialog::GetResourceFilename(int level) {
+  if (level > 0) return nullptr;
+  if (m_className.IsNull()) {
+    const char* mangled = typeid(*this).name();
+    int status = 0;
+    char* plain = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    m_className = status == 0 && plain ? plain : mangled;
+    std::free(plain);
+  }
+  return m_className.CastToCharPtr();
 }
 
 void CATDlgDialog::ApplyStandardTexts(const CATString& catalog) {

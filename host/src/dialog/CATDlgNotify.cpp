@@ -5,7 +5,7 @@
 CATImplementInterface(CATDlgNotify)
 
 CATDlgNotify::CATDlgNotify(CATCommand* parent, const CATString& name, CATDlgStyle style)
-    : CATDialog(parent, name, style) {
+    : CATDlgWindow(parent, name, style) {
   SetVisibility(CATDlgHide);
 }
 

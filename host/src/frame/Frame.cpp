@@ -2,14 +2,42 @@
 #include "CATCSO.h"
 #include "CATFrmEditor.h"
 #include "CATFrmLayout.h"
+#include "CATFrmWindow.h"
 #include "CATPLMNavPropertiesAcquisition.h"
 #include "ELMHostPLMSession.h"
 
 CATImplementInterface(CATPathElement)
 CATImplementInterface(CATCSO)
 CATImplementInterface(CATPLMNavPropertiesAcquisition)
+CATImplementInterface(CATFrmWindow)
 
 using elmhost::PLMSession;
+
+CATApplicationFrame::CATApplicationFrame()
+    : m_mainWindow(CATMakeVar<CATDlgWindow>(nullptr, "MainWindow")),
+      m_documentWindow(CATMakeVar<CATDlgWindow>(m_mainWindow.get(), "ApplicationDocument")) {
+  // The main window keeps the document window as a child widget; the frame's
+  // handle is a reference of its own.
+  m_documentWindow->AddRef();
+}
+
+CATApplicationFrame::~CATApplicationFrame() {
+  // Dialogs still open under the windows go with them.
+  m_documentWindow = nullptr;
+  m_mainWindow = nullptr;
+}
+
+void CATApplicationFrame::CloseApplicationDocument() {
+  if (!m_documentWindow) return;
+  CATDlgWindow* document = m_documentWindow.Detach();
+  // Its two references: the frame's and the main window's (as a child).
+  document->Release();
+  document->Release();
+}
+
+CATFrmWindow::CATFrmWindow(const CATString& name, CATFrmEditor* editor) : CATDlgWindow(nullptr, name), m_editor(editor) {}
+
+CATFrmWindow::~CATFrmWindow() = default;
 
 CATApplicationFrame* CATApplicationFrame::GetFrame() {
   PLMSession* s = PLMSession::Current();

@@ -1,0 +1,3 @@
+// The OAK module's own name in the About dialog.
+
+ELM_Name.Title = "OAK PDM Integration";
