@@ -67,6 +67,13 @@ public:
   /// error names it ("step 3 (press X in D): ...").
   ActionResult PlayNext(const ActionTaken& taken = {});
 
+  /// Runs the dispatch until it is idle, then the next step, and so on
+  /// until the script has run out or a step fails: what a host does while a
+  /// command waits for a person. idle is called whenever the dispatch is
+  /// idle (before each step and at the end), taken for each step that is taken.
+  ActionResult PlayAll(const std::function<void()>& idle = {},
+                       const std::function<void(const ScriptStep&)>& taken = {});
+
 private:
   std::vector<ScriptStep> m_steps;
   std::size_t m_next = 0;

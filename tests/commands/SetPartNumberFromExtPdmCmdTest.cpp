@@ -1,4 +1,4 @@
-#include "PartNumberFixture.h"
+#include "CommandFixture.h"
 
 #include <gmock/gmock.h>
 
@@ -23,8 +23,18 @@ std::string Answer(const std::string& responseContent) {
          "</Response></ELM>";
 }
 
-class SetPartNumber : public elmtest::PartNumberFixture {
+class SetPartNumber : public elmtest::CommandFixture {
 protected:
+  void SetUp() override {
+    CommandFixture::SetUp();
+    // Only the texts with parameters, so every other text is the command's default.
+    WriteCatalog("ELMSetPartNumberFromExtPdmCmd.nls",
+                 "MsgWronPNPrefix = \"prefix refused: [/P1] [/P2]\";\n"
+                 "MsgWrongMaturity = \"maturity refused: [/P1] [/P2]\";\n"
+                 "MsgFinishedOK = \"numbered: [/P1] -> [/P2]\";\n");
+  }
+  void Run() { CommandFixture::Run("SetPartNumberFromExtPdmCmd"); }
+
   using Change = std::function<void(nlohmann::ordered_json&)>;
 
   // One row of a table: a fresh host on the original session with the

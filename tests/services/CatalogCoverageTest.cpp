@@ -1,4 +1,5 @@
 #include "CATMsgCatalog.h"
+#include "CATRscCatalog.h"
 
 #include "LoopbackServer.h"
 #include "ChildProcess.h"
@@ -56,9 +57,38 @@ bool expect(const std::string& s, std::size_t& i, char c) {
   return true;
 }
 
+bool isIdentifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The command kit's catalogs: `ELMCatalog name{"Catalog", ...}` declares one,
+// and `name.Message("Key"` looks a key up in it, which ELMGlobal::BuildMessage
+// sends to the common catalog "ELM" + Catalog.
+void scanKitCatalogs(const std::string& s, const std::string& where, std::set<LookUp>& found) {
+  static const std::string type = "ELMCatalog ";
+  for (std::size_t p = s.find(type); p != std::string::npos; p = s.find(type, p + 1)) {
+    std::size_t i = p + type.size();
+    skipSpace(s, i);
+    std::size_t nameStart = i;
+    while (i < s.size() && isIdentifierChar(s[i])) ++i;
+    std::string variable = s.substr(nameStart, i - nameStart);
+    std::string catalog;
+    skipSpace(s, i);
+    if (variable.empty() || i >= s.size() || (s[i] != '{' && s[i] != '(')) continue;
+    ++i;
+    if (!readLiteral(s, i, catalog)) continue;
+    const std::string call = variable + ".Message";
+    for (std::size_t c = s.find(call); c != std::string::npos; c = s.find(call, c + 1)) {
+      if (c > 0 && isIdentifierChar(s[c - 1])) continue;
+      std::size_t j = c + call.size();
+      std::string key;
+      if (expect(s, j, '(') && readLiteral(s, j, key)) found.insert({"ELM" + catalog, key, where});
+    }
+  }
+}
+
 // BuildMessage("Catalog", "Key", ...) of ELMGlobal goes to the common catalog
 // "ELM" + Catalog; CATMsgCatalog::BuildMessage names the file itself.
 void scanText(const std::string& s, const std::string& where, std::set<LookUp>& found) {
+  scanKitCatalogs(s, where, found);
   static const std::string name = "BuildMessage";
   static const std::string direct = "CATMsgCatalog::";
   for (std::size_t p = s.find(name); p != std::string::npos; p = s.find(name, p + 1)) {
@@ -96,6 +126,7 @@ TEST(ShippedCatalogs, EveryLiteralLookUpInTheSourcesHasAnEnglishText) {
   // The scan must see the look-ups we know of, or it would pass on nothing.
   ASSERT_TRUE(lookUps.count({"ELMGlobal", "ModuleMissing", ""})) << "scan found " << lookUps.size();
   ASSERT_TRUE(lookUps.count({"ELMHtmlRequest", "ErrorCommunication", ""}));
+  ASSERT_TRUE(lookUps.count({"ELMSetPartNumberFromExtPdmCmd", "MsgWarnSelection", ""})) << "kit look-ups not seen";
   for (const LookUp& l : lookUps) {
     std::string text = shippedText(l.file, l.key);
     EXPECT_NE(text, "\x01missing") << l.file << ".nls lacks " << l.key << " (looked up in " << l.where << ")";
@@ -137,20 +168,50 @@ TEST(ShippedCatalogs, EachModuleOverridesAGlobalText) {
   }
 }
 
+TEST(ShippedCatalogs, EveryDialogHasATitleInTheCatalogOfItsStandardTexts) {
+  elmtest::EnvChanges path("ELMHOST_CATALOG_PATH", kShippedMessages);
+  std::set<std::string> catalogs;
+  for (const char* dir : {"commands", "services"})
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(kSourceDir) / dir)) {
+      if (!entry.is_regular_file() || entry.path().extension() != ".cpp") continue;
+      std::string text = elmtest::ReadFile(entry.path().string());
+      static const std::string call = "ApplyStandardTexts";
+      for (std::size_t p = text.find(call); p != std::string::npos; p = text.find(call, p + 1)) {
+        std::size_t i = p + call.size();
+        std::string catalog;
+        if (expect(text, i, '(') && readLiteral(text, i, catalog)) catalogs.insert(catalog);
+      }
+    }
+  ASSERT_TRUE(catalogs.count("ELMAboutDialog")) << "scan found " << catalogs.size();
+  for (const std::string& catalog : catalogs) {
+    std::string title = shippedText(catalog, "Title");
+    EXPECT_NE(title, "\x01missing") << catalog << ".nls has no Title";
+    EXPECT_FALSE(title.empty()) << catalog;
+  }
+}
+
 TEST(ShippedCatalogs, HaveNoMalformedLines) {
-  auto r = elmtest::RunInChild({{"ELMHOST_CATALOG_PATH", kShippedMessages}}, [] {
+  const std::string shippedResources = kSourceDir + "/resources/rsc";
+  auto r = elmtest::RunInChild({{"ELMHOST_CATALOG_PATH", kShippedMessages + ":" + shippedResources}}, [&] {
     dup2(STDOUT_FILENO, STDERR_FILENO);
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(kShippedMessages)) {
-      if (entry.path().extension() != ".nls") continue;
-      ++files;
-      shippedText(entry.path().stem().string(), "AnyKey");
+    for (const std::string& dir : {kShippedMessages, shippedResources}) {
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        std::string ext = entry.path().extension().string();
+        if (ext == ".nls") shippedText(entry.path().stem().string(), "AnyKey");
+        if (ext == ".rsc") {
+          CATString value;
+          CATRscCatalog::BuildResource(entry.path().stem().string().c_str(), "AnyKey", value);
+        }
+        files += ext == ".nls" || ext == ".rsc";
+      }
     }
     std::printf("files %d\n", files);
     return 0;
   });
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.find(".nls:"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find(".rsc:"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("files "), std::string::npos);
   EXPECT_EQ(r.out.find("files 0"), std::string::npos);
 }

@@ -327,25 +327,19 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
   // The command runs until it waits for a person; then the script's next
   // step acts, and so on until the script has run out.
   elmhost::DialogWatcher watcher;
-  elmhost::ScriptPlayer& player = answers.Player();
   int status = kExitRan;
-  for (;;) {
-    dispatch.RunUntilIdle(true);
+  elmhost::ActionResult result = answers.Player().PlayAll([&] { ReportDialogChanges(watcher, events); },
+                                                          [&](const elmhost::ScriptStep& step) {
+                                                            Print("[action] step " + std::to_string(step.index) +
+                                                                  ": " + elmhost::DescribeStep(step) + "\n");
+                                                            events.Write(JsonLine(StepEvent(step)));
+                                                          });
+  if (!result) {
+    Fail((cmd.scriptPath.empty() ? cmd.answersPath : cmd.scriptPath) + ": " + result.error);
+    status = kExitScriptStep;
+    dispatch.RunUntilIdle();
     ReportDialogChanges(watcher, events);
-    const elmhost::ScriptStep* next = player.Next();
-    if (!next) break;
-    const elmhost::ScriptStep step = *next;
-    elmhost::ActionResult result = player.PlayNext([&] {
-      Print("[action] step " + std::to_string(step.index) + ": " + elmhost::DescribeStep(step) + "\n");
-      events.Write(JsonLine(StepEvent(step)));
-    });
-    if (!result) {
-      Fail((cmd.scriptPath.empty() ? cmd.answersPath : cmd.scriptPath) + ": " + result.error);
-      status = kExitScriptStep;
-      break;
-    }
   }
-  ReportDialogChanges(watcher, events);
 
   for (CATDlgDialog* dialog : elmhost::OpenDialogs()) {
     Print("[dialog] " + dialog->GetName().Str() + " (open)\n  title:  " + dialog->GetTitle().Utf8() + "\n");

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <typeinfo>
 
 CATImplementInterface(CATDlgDialog)
@@ -63,8 +64,11 @@ const char* CATDlgDialog::GetResourceFilename(int level) {
     const char* mangled = typeid(*this).name();
     int status = 0;
     char* plain = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-    m_className = status == 0 && plain ? plain : mangled;
+    std::string name = status == 0 && plain ? plain : mangled;
     std::free(plain);
+    // The platform knows a class by its own name, without the scopes around it.
+    if (auto colon = name.rfind("::"); colon != std::string::npos) name = name.substr(colon + 2);
+    m_className = name.c_str();
   }
   return m_className.CastToCharPtr();
 }

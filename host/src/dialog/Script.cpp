@@ -1,6 +1,7 @@
 #include "ELMHostScript.h"
 
 #include "CATDlgDialog.h"
+#include "ELMHostDispatch.h"
 #include "ELMHostUserInterface.h"
 
 #include <nlohmann/json.hpp>
@@ -24,6 +25,9 @@ struct ScriptError {
 };
 
 std::string At(std::size_t index) { return "/" + std::to_string(index); }
+
+/// A value as JSON text for a message; bytes that are not UTF-8 are shown replaced.
+std::string Shown(const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 const char* KindName(const Json& v) {
   switch (v.type()) {
@@ -72,12 +76,12 @@ int IntegerIn(const Json& v, long long low, long long high, const std::string& w
   if (v.is_number_unsigned()) {
     auto u = v.get<unsigned long long>();
     if (u > static_cast<unsigned long long>(high))
-      throw ScriptError{where, std::string(what) + " out of range: " + v.dump()};
+      throw ScriptError{where, std::string(what) + " out of range: " + Shown(v)};
     n = static_cast<long long>(u);
   } else {
     n = v.get<long long>();
   }
-  if (n < low || n > high) throw ScriptError{where, std::string(what) + " out of range: " + v.dump()};
+  if (n < low || n > high) throw ScriptError{where, std::string(what) + " out of range: " + Shown(v)};
   return static_cast<int>(n);
 }
 
@@ -87,7 +91,7 @@ int BoxAnswer(const Json& v, const std::string& where) {
     if (word == "OK") return 1;
     if (word == "Cancel") return 2;
     if (word == "Close") return 0;
-    throw ScriptError{where, "expected \"OK\", \"Cancel\", \"Close\" or a number, found " + v.dump()};
+    throw ScriptError{where, "expected \"OK\", \"Cancel\", \"Close\" or a number, found " + Shown(v)};
   }
   if (v.is_number_integer()) return IntegerIn(v, INT_MIN, INT_MAX, where, "a box answer");
   throw ScriptError{where, std::string("expected \"OK\", \"Cancel\", \"Close\" or a number, found ") + KindName(v)};
@@ -222,7 +226,7 @@ bool ParseScript(const std::string& text, const std::string& name, std::vector<S
   Json doc;
   try {
     doc = Json::parse(text);
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
     // The library's message starts with its own tag; the user wants the place and the reason.
     std::string what = e.what();
     if (auto p = what.find("] "); p != std::string::npos) what = what.substr(p + 2);
@@ -250,6 +254,10 @@ bool ParseScript(const std::string& text, const std::string& name, std::vector<S
     }
   } catch (const ScriptError& e) {
     error = name + ": at " + (e.where.empty() ? std::string("the top level") : e.where) + ": " + e.what;
+    steps.clear();
+    return false;
+  } catch (const Json::exception& e) {
+    error = name + ": " + e.what();
     steps.clear();
     return false;
   }
@@ -336,6 +344,21 @@ ActionResult ScriptPlayer::PlayNext(const ActionTaken& taken) {
   }
   if (!r) r.error = label + ": " + r.error;
   return r;
+}
+
+ActionResult ScriptPlayer::PlayAll(const std::function<void()>& idle,
+                                   const std::function<void(const ScriptStep&)>& taken) {
+  for (;;) {
+    if (Dispatch* d = Dispatch::Current()) d->RunUntilIdle();
+    if (idle) idle();
+    const ScriptStep* next = Next();
+    if (!next) return {};
+    const ScriptStep step = *next;
+    ActionResult r = PlayNext([&] {
+      if (taken) taken(step);
+    });
+    if (!r) return r;
+  }
 }
 
 }  // namespace elmhost

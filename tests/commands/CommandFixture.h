@@ -6,15 +6,20 @@
 #include "CATApplication.h"
 #include "CATCommand.h"
 #include "ELMHostDispatch.h"
+#include "ELMHostDriver.h"
 #include "ELMHostPLMSession.h"
+#include "ELMHostScript.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class CATDlgDialog;
 
 namespace elmtest {
 
@@ -28,35 +33,49 @@ ReceivedRequest ParseRequest(const std::string& body);
 /// One box as "name|style|text", so a whole sequence compares in one assertion.
 std::string Describe(const elmhost::BoxDescription& box);
 
-/// A fresh host, session and loopback server per test: the session comes from
-/// tests/data/sessions/partnumber.json, changed by the test before Run().
-/// Catalogs come from a folder of the test's own, holding only the texts with
-/// parameters, so every other text is the command's default.
-class PartNumberFixture : public ::testing::Test {
+/// What every command test needs, as the host gives it to a command: a
+/// fresh host (dispatch, application, user), a PLM session from a file of
+/// tests/data/sessions changed by the test, a loopback server that answers
+/// and records every request, the plug-in loaded with dlopen and the command
+/// created by class name through the class dictionary, and a script played
+/// as a person would while the command waits. Catalogs come from a folder of
+/// the test's own, empty unless the test writes texts into it, so every
+/// text is the command's default.
+class CommandFixture : public ::testing::Test {
 protected:
   void SetUp() override;
 
+  /// Starts from another session file of tests/data/sessions.
+  void UseSession(const std::string& file);
   nlohmann::ordered_json& Session() { return m_json; }
   /// Changes the selection of the tree window to these node or object ids.
   void Select(std::vector<std::string> ids) { m_json["selection"] = ids; }
+  /// Writes a catalog file (name with its extension) into the test's catalog folder.
+  void WriteCatalog(const std::string& file, const std::string& text);
   /// The body the server answers every request with.
   void SetAnswer(std::string answer) { m_answer = std::move(answer); }
+  /// Answers each request with handler(request body) instead.
+  void SetAnswerer(std::function<std::string(const std::string&)> answerer) { m_answerer = std::move(answerer); }
+  /// What the user does while the command waits: script steps as elm reads
+  /// them (a JSON array text); boxes without a step get OK.
+  void SetScript(const std::string& json);
 
-  /// Writes the session file, loads it, starts the server, creates the
-  /// command through the class dictionary and activates it; the host's
-  /// dispatch then runs until idle.
-  void Run();
-  /// Loads the session and creates the command into m_command without
-  /// activating it (for lifecycle tests).
-  void Prepare();
+  /// Writes and loads the session, starts the host and the server, and
+  /// creates the command (m_command) without starting it.
+  void Prepare(const std::string& className);
+  /// Prepare, then starts the command as the host does and plays the script
+  /// until it has run out; the run's outcome is in m_played.
+  void Run(const std::string& className);
   /// Ends the host, session and server of the last run, keeping the files;
   /// the fixture's members end the same way after each test.
   void ResetHost();
-  /// Creates "SetPartNumberFromExtPdmCmd" through the dictionary.
-  CATCommand* CreateCommand();
+  /// Creates a command through the dictionary; the host keeps its reference.
+  static CATCommand* CreateCommand(const std::string& className);
 
   std::vector<std::string> BoxList() const;
   std::vector<ReceivedRequest> Requests() const;
+  /// Names of the dialogs that opened during the run, in order.
+  const std::vector<std::string>& OpenedDialogs() const { return m_opened; }
   /// The attribute's value as the session file on disk holds it now.
   std::string SavedAttribute(const std::string& objectId, const std::string& attribute) const;
 
@@ -65,15 +84,20 @@ protected:
   std::filesystem::path m_sessionPath;
   nlohmann::ordered_json m_json;
   std::string m_answer;
+  std::function<std::string(const std::string&)> m_answerer;
+  std::vector<elmhost::ScriptStep> m_steps;
+  elmhost::ActionResult m_played;
+  std::vector<std::string> m_opened;
 
   EnvChanges m_env;
   // Declared in the order ResetHost() ends them in reverse.
   std::unique_ptr<elmhost::Dispatch> m_dispatch;
   std::unique_ptr<CATApplication> m_application;
+  std::unique_ptr<elmhost::ScriptPlayer> m_player;
   std::unique_ptr<ScriptedUser> m_user;
   std::unique_ptr<LoopbackServer> m_server;
   std::unique_ptr<elmhost::PLMSession> m_plm;
-  CATCommand* m_command = nullptr;  ///< owned by the host's dispatch
+  CATCommand* m_command = nullptr;  ///< owned by the host
 };
 
 /// An answer carrying one "PartNumber" response attribute.

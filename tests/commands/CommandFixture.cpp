@@ -1,4 +1,4 @@
-#include "PartNumberFixture.h"
+#include "CommandFixture.h"
 
 #include "ELMHostClassDictionary.h"
 
@@ -6,9 +6,7 @@
 
 #include <cstdio>
 #include <dlfcn.h>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace elmtest {
 
@@ -38,55 +36,73 @@ std::string WarningBox(const std::string& text) { return "ELMWarning|0x8100000|"
 std::string ErrorBox(const std::string& text) { return "ELMWarning|0x10100000|" + text; }
 std::string PlainBox(const std::string& text) { return "ELMSuccess|0x100000|" + text; }
 
-void PartNumberFixture::SetUp() {
+void CommandFixture::SetUp() {
   // Loading fills the host's class dictionary; the plug-in stays loaded for
   // the process, as in the client.
   static void* plugin = dlopen(ELM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(plugin, nullptr) << dlerror();
   std::filesystem::create_directories(m_dir / "catalogs");
-  std::ofstream(m_dir / "catalogs" / "ELMSetPartNumberFromExtPdmCmd.nls")
-      << "MsgWronPNPrefix = \"prefix refused: [/P1] [/P2]\";\n"
-         "MsgWrongMaturity = \"maturity refused: [/P1] [/P2]\";\n"
-         "MsgFinishedOK = \"numbered: [/P1] -> [/P2]\";\n";
   m_env.Set("ELMHOST_CATALOG_PATH", (m_dir / "catalogs").string());
   // No settings repository may lend a server URL to the tests.
   m_env.Set("ELMHOST_SETTINGS_PATH", m_dir.string());
-  for (const char* name : {"ELM_SERVERURL", "ELM_SETPN_PNPREFIX", "ELM_SETPN_MATURITY"}) m_env.Unset(name);
-
-  std::ifstream in(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json");
-  ASSERT_TRUE(in) << "the test session is missing";
-  m_json = nlohmann::ordered_json::parse(in);
+  // The host's module, as a configured client has it; without one the first
+  // look-up of a module name shows the missing-module box.
+  m_env.Set("ELM_MODULE", "OAK");
+  for (const char* name : {"ELM_SERVERURL", "ELM_SETPN_PNPREFIX", "ELM_SETPN_MATURITY", "ELM_PRINT_CLASSHIRARCHY"})
+    m_env.Unset(name);
   m_sessionPath = m_dir / "session.json";
+  UseSession("partnumber.json");
   m_answer = PartNumberAnswer("ELM-000042");
 }
 
-void PartNumberFixture::ResetHost() {
+void CommandFixture::UseSession(const std::string& file) {
+  std::ifstream in(std::string(ELM_TEST_DATA_DIR) + "/sessions/" + file);
+  ASSERT_TRUE(in) << "the test session " << file << " is missing";
+  m_json = nlohmann::ordered_json::parse(in);
+}
+
+void CommandFixture::WriteCatalog(const std::string& file, const std::string& text) {
+  std::ofstream(m_dir / "catalogs" / file) << text;
+}
+
+void CommandFixture::SetScript(const std::string& json) {
+  std::string error;
+  ASSERT_TRUE(elmhost::ParseScript(json, "<test script>", m_steps, error)) << error;
+}
+
+void CommandFixture::ResetHost() {
   m_plm.reset();
   m_server.reset();
   m_user.reset();
+  m_player.reset();
   m_application.reset();
   m_dispatch.reset();
+  m_opened.clear();
+  m_played = {};
 }
 
-void PartNumberFixture::Prepare() {
+void CommandFixture::Prepare(const std::string& className) {
   std::ofstream(m_sessionPath) << m_json.dump(2);
   m_dispatch = std::make_unique<elmhost::Dispatch>();
-  const char* argv[] = {"elm-tests"};
+  const char* argv[] = {"3DEXPERIENCE"};
   m_application = std::make_unique<CATApplication>("elm-tests", 1, argv);
+  m_player = std::make_unique<elmhost::ScriptPlayer>(m_steps);
   m_user = std::make_unique<ScriptedUser>();
-  m_server = std::make_unique<LoopbackServer>([answer = m_answer](const httplib::Request&, httplib::Response& res) {
-    res.set_content(answer, "application/xml");
-  });
+  m_user->SetResponder([this](const elmhost::BoxDescription&) { return m_player->AnswerBox(); });
+  m_server = std::make_unique<LoopbackServer>(
+      [answer = m_answer, answerer = m_answerer](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(answerer ? answerer(req.body) : answer, "application/xml");
+      });
   m_env.Set("ELM_SERVER_URL", m_server->Url("/"));
   std::string error;
   m_plm = elmhost::PLMSession::Load(m_sessionPath.string(), error);
   ASSERT_TRUE(m_plm) << error;
-  m_command = CreateCommand();
-  ASSERT_NE(m_command, nullptr);
+  m_command = CreateCommand(className);
+  ASSERT_NE(m_command, nullptr) << className;
 }
 
-CATCommand* PartNumberFixture::CreateCommand() {
-  void* made = elmhost::ClassDictionary::Create("SetPartNumberFromExtPdmCmd");
+CATCommand* CommandFixture::CreateCommand(const std::string& className) {
+  void* made = elmhost::ClassDictionary::Create(className);
   if (!made) return nullptr;
   auto* object = static_cast<CATBaseUnknown*>(made);
   CATCommand* command = nullptr;
@@ -96,22 +112,24 @@ CATCommand* PartNumberFixture::CreateCommand() {
   return command;
 }
 
-void PartNumberFixture::Run() {
-  Prepare();
-  if (!m_command) return;
-  EXPECT_EQ(m_command->Activate(nullptr, nullptr), 0);
-  m_dispatch->RunUntilIdle();
-  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+void CommandFixture::Run(const std::string& className) {
+  ASSERT_NO_FATAL_FAILURE(Prepare(className));
+  m_dispatch->StartCommand(m_command);
+  elmhost::DialogWatcher watcher;
+  m_played = m_player->PlayAll([&] {
+    for (const auto& change : watcher.Poll())
+      if (change.opened) m_opened.push_back(change.name);
+  });
 }
 
-std::vector<std::string> PartNumberFixture::BoxList() const {
+std::vector<std::string> CommandFixture::BoxList() const {
   std::vector<std::string> out;
   if (m_user)
     for (const auto& b : m_user->Boxes()) out.push_back(Describe(b));
   return out;
 }
 
-std::vector<ReceivedRequest> PartNumberFixture::Requests() const {
+std::vector<ReceivedRequest> CommandFixture::Requests() const {
   std::vector<ReceivedRequest> out;
   if (m_server)
     for (const SeenRequest& seen : m_server->Requests()) {
@@ -121,7 +139,7 @@ std::vector<ReceivedRequest> PartNumberFixture::Requests() const {
   return out;
 }
 
-std::string PartNumberFixture::SavedAttribute(const std::string& objectId, const std::string& attribute) const {
+std::string CommandFixture::SavedAttribute(const std::string& objectId, const std::string& attribute) const {
   std::ifstream in(m_sessionPath);
   auto doc = nlohmann::ordered_json::parse(in);
   for (const auto& o : doc["objects"])

@@ -1,0 +1,161 @@
+#include "ElmFixture.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+
+using testing::HasSubstr;
+using testing::Not;
+
+namespace {
+
+class ElmScript : public elmtest::ElmFixture {
+protected:
+  elmtest::ProcessResult About(const std::string& script, std::map<std::string, std::string> env = {},
+                               std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"run", "ELMAboutCmd", "--session", m_session};
+    if (!script.empty()) {
+      args.push_back("--script");
+      args.push_back(WriteFile("script.json", script));
+    }
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Elm(args, std::move(env));
+  }
+  std::vector<nlohmann::json> Events(const std::string& path) const {
+    std::vector<nlohmann::json> out;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+    return out;
+  }
+};
+
+TEST_F(ElmScript, AboutChecksTheServerFromAScriptAndEveryStepIsPrintedAndLogged) {
+  std::string url = StartServer();
+  ASSERT_FALSE(url.empty());
+  std::string events = (m_dir / "events.jsonl").string();
+  auto r = About(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}, "OK",
+                    {"dialog": "oak_about", "button": "Close"}])",
+                 {{"ELM_SERVER_URL", url}}, {"--events", events});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string expected =
+      "[dialog] oak_about opened\n"
+      "  oak_about: \"\" (style 0x10000001)\n"
+      "    buttons: Close (default)\n";
+  EXPECT_EQ(r.out.rfind(expected, 0), 0u) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("    ELMServerUrl (CATDlgLabel) row 6, col 0, span 3x1, just 0xa: \"" + url + "\"\n"));
+  EXPECT_THAT(r.out, HasSubstr("    ELMCheckServerButton (CATDlgPushButton) row 7, col 1, just 0xa\n"));
+  EXPECT_THAT(r.out, HasSubstr("[action] step 1: press ELMCheckServerButton in oak_about\n"
+                               "[request] POST " + url + "ELMRequest: status 200\n"
+                               "[box] ELMWarning (information, OK, 0x200)\n"
+                               "  title:  ElementPropertyPageDlg MsgTitle\n"
+                               "  text:   ElementPropertyPageDlg CheckServerOK\n"
+                               "  answer: OK\n"
+                               "[action] step 3: press the Close button of oak_about\n"
+                               "[dialog] oak_about closed\n"));
+  EXPECT_THAT(r.out, Not(HasSubstr("(open)")));
+
+  std::vector<nlohmann::json> lines = Events(events);
+  std::vector<std::string> kinds;
+  for (const auto& e : lines) kinds.push_back(e["event"]);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"dialog-open", "dialog-action", "request", "box", "dialog-action",
+                                             "dialog-close"}));
+  const nlohmann::json& open = lines[0];
+  EXPECT_EQ(open["name"], "oak_about");
+  EXPECT_EQ(open["style"], 0x10000001);
+  ASSERT_EQ(open["widgets"].size(), 11u);
+  const nlohmann::json& button = open["widgets"][7];
+  EXPECT_EQ(button["name"], "ELMCheckServerButton");
+  EXPECT_EQ(button["kind"], "CATDlgPushButton");
+  EXPECT_EQ(button["parent"], "oak_about");
+  EXPECT_EQ(button["style"], 0);
+  EXPECT_EQ(button["grid"], nlohmann::json({{"row", 7}, {"column", 1}, {"columnSpan", 1}, {"rowSpan", 1},
+                                            {"justification", 10}}));
+  EXPECT_EQ(button["sensitivity"], 8);
+  EXPECT_EQ(button["visibility"], 2);
+  EXPECT_EQ(lines[1], nlohmann::json({{"event", "dialog-action"}, {"step", 1}, {"dialog", "oak_about"},
+                                      {"action", "press"}, {"widget", "ELMCheckServerButton"}}));
+  EXPECT_EQ(lines[4]["button"], "Close");
+}
+
+TEST_F(ElmScript, AnUnreachableServerGivesTheFailureBoxAndWithoutAddressTheButtonIsRefused) {
+  auto r = About(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}])",
+                 {{"ELM_SERVER_URL", "http://127.0.0.1:1/"}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("[box] ELMWarning (error, OK, 0x200)\n"
+                               "  title:  ElementPropertyPageDlg MsgTitle\n"
+                               "  text:   ElementPropertyPageDlg CheckServerKO\n"));
+  // Still open when the script has run out: reported so, and the run ends.
+  EXPECT_THAT(r.out, HasSubstr("[dialog] oak_about (open)\n"));
+
+  auto refused = About(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}])");
+  EXPECT_EQ(refused.exitCode, 7);
+  EXPECT_THAT(refused.err, HasSubstr("script.json: step 1 (press ELMCheckServerButton in oak_about): "
+                                     "\"ELMCheckServerButton\" of the dialog \"oak_about\" is insensitive\n"));
+  EXPECT_THAT(refused.out, Not(HasSubstr("[action]")));
+}
+
+TEST_F(ElmScript, StepsThatCannotBeTakenEndTheRunWithTheirOwnStatus) {
+  struct Case {
+    const char* script;
+    const char* error;
+  } cases[] = {
+      {R"([{"dialog": "oak_names_select", "button": "OK"}])",
+       "step 1 (press the OK button of oak_names_select): the dialog \"oak_names_select\" is not open"},
+      {R"([{"dialog": "oak_about", "check": "ELMVersion"}])",
+       "step 1 (check ELMVersion in oak_about): \"ELMVersion\" of the dialog \"oak_about\" is a CATDlgLabel, not a check button"},
+      {R"([{"dialog": "oak_about", "close": "window"}, {"dialog": "oak_about", "close": "window"}])",
+       "step 2 (close oak_about): the dialog \"oak_about\" is not open"},
+      {R"(["OK"])", "step 1 (answer OK): no message box is open"},
+  };
+  for (const auto& c : cases) {
+    auto r = About(c.script);
+    EXPECT_EQ(r.exitCode, 7) << c.script;
+    EXPECT_THAT(r.err, HasSubstr(c.error)) << c.script;
+  }
+}
+
+TEST_F(ElmScript, ScriptsThatCannotBeReadAreRefusedBeforeTheCommandStarts) {
+  struct Case {
+    const char* script;
+    const char* error;
+  } cases[] = {
+      {"[{\"dialog\": \"oak_about\"", "script.json: not a JSON script: parse error at line 1"},
+      {R"([{"dialog": "oak_about", "click": "x"}])", "script.json: at /0/click: unknown action \"click\""},
+      {R"([{"dialog": "oak_about", "pick": "x", "line": 1e3}])", "script.json: at /0/line: expected a line number"},
+  };
+  for (const auto& c : cases) {
+    auto r = About(c.script);
+    EXPECT_EQ(r.exitCode, 3) << c.script;
+    EXPECT_THAT(r.err, HasSubstr(c.error)) << r.err;
+    EXPECT_EQ(r.out, "") << "nothing may run";
+  }
+  auto both = About("[]", {}, {"--answers", WriteFile("answers.json", "[]")});
+  EXPECT_EQ(both.exitCode, 2);
+  auto dialogInAnswers = Elm({"run", "ELMAboutCmd", "--session", m_session, "--answers",
+                              WriteFile("a.json", R"(["OK", {"dialog": "oak_about", "button": "Close"}])")});
+  EXPECT_EQ(dialogInAnswers.exitCode, 3);
+  EXPECT_THAT(dialogInAnswers.err, HasSubstr("a.json: at /1: an answers file holds box answers only"));
+}
+
+TEST_F(ElmScript, ElmSettlesTheModuleBeforeTheCommandAsTheClientDoes) {
+  auto r = About("[]", {{"ELM_MODULE", ""}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("[box] ELMWarning (error, OK)\n"
+                        "  title:  ELMGlobal MsgTitle\n"
+                        "  text:   ELMGlobal ModuleMissing\n"
+                        "  answer: OK\n"
+                        "[dialog] oak_about opened\n",
+                        0),
+            0u)
+      << r.out;
+}
+
+TEST_F(ElmScript, AnEventsFileThatCannotBeWrittenEndsTheRunWithStatusSix) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
+  auto r = About("[]", {}, {"--events", "/dev/full"});
+  EXPECT_EQ(r.exitCode, 6);
+  EXPECT_THAT(r.err, HasSubstr("/dev/full: cannot be written: No space left on device"));
+}
+
+}  // namespace
