@@ -72,6 +72,9 @@ fi
 
 step "elm run SetPartNumberFromExtPdmCmd (server $url)"
 export ELM_SERVER_URL=$url
+# The sample data is that of the OAK product module; another module, or none
+# (which shows the plug-in's missing-module warning), can be given instead.
+export ELM_MODULE=${ELM_MODULE-OAK}
 "$elm" run SetPartNumberFromExtPdmCmd --session "$work/session.json"
 
 step "outcome"
