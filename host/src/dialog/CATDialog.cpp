@@ -78,7 +78,8 @@ void CATDialog::Raise(CATNotification* notification) { SendNotification(notifica
 CATNotification* CATDialog::Notification(const char* name) {
   // One object per kind, shared by every widget: callbacks are told apart by
   // the publisher, and the name says what happened.
-  static std::map<std::string, CATNotification*> shared;
+  // Never destroyed: widgets may still hand them out while statics go away.
+  static auto& shared = *new std::map<std::string, CATNotification*>();
   CATNotification*& n = shared[name];
   if (!n) {
     n = new CATNotification(name);
