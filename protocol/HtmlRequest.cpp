@@ -46,12 +46,6 @@ struct ExchangeHandles {
   InternetHandle client;
   InternetHandle connection;
   InternetHandle request;
-
-  void Close() {
-    request.Close();
-    connection.Close();
-    client.Close();
-  }
 };
 
 // A buffer that cannot be had ends the exchange as "Out of memory" (see
@@ -113,29 +107,23 @@ std::uint32_t applyTimeouts(HINTERNET client) {
   return ELMServerSettings::ExchangeLimitMs(ELMServerSettings::Timeouts());
 }
 
-// Connection and request handles for the address; false, with whatever was
-// opened closed again, when either cannot be opened.
-bool openRequest(ExchangeHandles& handles, const ELMServerSettings::Address& address,
-                 const std::unique_ptr<wchar_t[]>& wideHost, std::uint32_t exchangeLimitMs) {
+// Connection and request handles for the address; false when either cannot
+// be opened.
+bool openRequest(ExchangeHandles& handles, const ELMServerSettings::Address& address, const wchar_t* wideHost,
+                 std::uint32_t exchangeLimitMs) {
   // A port number outside the 16 bits of a port names no server: the
   // connection fails instead of reaching whatever the truncated number names.
   if (address.port > 0 && address.port <= 65535)
     handles.connection.Reset(
-        WinHttpConnect(handles.client.Get(), wideHost.get(), static_cast<INTERNET_PORT>(address.port), 0));
-  if (!handles.connection) {
-    handles.Close();
-    return false;
-  }
+        WinHttpConnect(handles.client.Get(), wideHost, static_cast<INTERNET_PORT>(address.port), 0));
+  if (!handles.connection) return false;
   std::unique_ptr<wchar_t[]> wideObject = toWide(address.objectName);
   ELM_NOTE("******* Answer from WinHttp Start *******");
   DWORD flags = WINHTTP_FLAG_REFRESH;
   if (address.secure) flags |= WINHTTP_FLAG_SECURE;
   handles.request.Reset(WinHttpOpenRequest(handles.connection.Get(), L"POST", wideObject.get(), nullptr,
                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-  if (!handles.request) {
-    handles.Close();
-    return false;
-  }
+  if (!handles.request) return false;
   // Each time-out bounds one wait; a server that keeps every wait short by
   // trickling bytes is still held to the limit of the whole exchange.
   DWORD limit = exchangeLimitMs;
@@ -175,7 +163,8 @@ void readBody(HINTERNET request, std::string& body) {
   DWORD available = 0;
   do {
     available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) ELM_NOTE_LAST_ERROR("Error ", " in WinHttpQueryDataAvailable:");
+    if (!WinHttpQueryDataAvailable(request, &available))
+      ELM_NOTE_LAST_ERROR("Error ", " in WinHttpQueryDataAvailable:");
     auto chunk = allocZeroed<char>(static_cast<std::size_t>(available) + 1);
     DWORD read = 0;
     if (WinHttpReadData(request, chunk.get(), available, &read)) {
@@ -196,7 +185,7 @@ std::optional<std::string> transfer(const ELMServerSettings::Address& address, c
   const std::unique_ptr<wchar_t[]> wideHost = toWide(address.hostName);
   const std::uint32_t exchangeLimitMs = applyTimeouts(handles.client.Get());
   std::string body;
-  if (openRequest(handles, address, wideHost, exchangeLimitMs) && sendRequest(handles.request.Get(), text))
+  if (openRequest(handles, address, wideHost.get(), exchangeLimitMs) && sendRequest(handles.request.Get(), text))
     readBody(handles.request.Get(), body);
   return body;
 }
