@@ -60,6 +60,7 @@ constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_WINHTTP_TIMEOUT = 12002;
 constexpr DWORD ERROR_WINHTTP_INTERNAL_ERROR = 12004;
+constexpr DWORD ERROR_WINHTTP_INVALID_OPTION = 12009;
 constexpr DWORD ERROR_WINHTTP_INVALID_URL = 12005;
 constexpr DWORD ERROR_WINHTTP_UNRECOGNIZED_SCHEME = 12006;
 constexpr DWORD ERROR_WINHTTP_NAME_NOT_RESOLVED = 12007;
@@ -76,6 +77,13 @@ constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
 /// MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT): the user's default language.
 constexpr DWORD LANG_USER_DEFAULT_ID = 0x400;
 
+/// The stand-in's own option (the Windows client has none like it): a DWORD,
+/// the longest time in milliseconds that a request may take as a whole, from
+/// WinHttpSendRequest to the last byte of its answer, however steadily bytes
+/// arrive; 0 (the default) sets no limit. Set on a request handle before it
+/// is sent. Past it, the waiting call fails with ERROR_WINHTTP_TIMEOUT.
+constexpr DWORD WINHTTP_OPTION_ELMHOST_TOTAL_TIMEOUT = 0x454C0001;
+
 /// The largest answer body handed out; reading past it fails with
 /// ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW.
 constexpr std::uint64_t WINHTTP_MAX_RESPONSE_BODY = 256ull * 1024 * 1024;
@@ -90,6 +98,9 @@ ExportedByELMHost HINTERNET WinHttpOpen(LPCWSTR userAgent, DWORD accessType, LPC
 /// opened under it afterwards.
 ExportedByELMHost BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveTimeout, int connectTimeout,
                                           int sendTimeout, int receiveTimeout);
+/// Sets an option of a handle; the only one offered is
+/// WINHTTP_OPTION_ELMHOST_TOTAL_TIMEOUT.
+ExportedByELMHost BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength);
 /// Names the server; nothing goes on the wire yet. Port 0 picks 80 or 443
 /// by the request's secure flag.
 ExportedByELMHost HINTERNET WinHttpConnect(HINTERNET session, LPCWSTR serverName, INTERNET_PORT port,

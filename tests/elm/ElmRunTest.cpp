@@ -128,3 +128,17 @@ TEST_F(ElmRun, CheckServerAnswersForARunningServerOnly) {
   EXPECT_EQ(down.exitCode, 1);
   EXPECT_THAT(down.err, HasSubstr("the server check failed"));
 }
+
+TEST_F(ElmRun, CheckServerNamesTheUrlThePlugInFoundOrThatThereIsNone) {
+  WriteFile("ELMOptions.settings", "ServerUrl = \"" + m_url + "\";\n");
+  auto fromSettings = Elm({"check-server"});
+  EXPECT_EQ(fromSettings.exitCode, 0) << fromSettings.err;
+  EXPECT_THAT(fromSettings.out, HasSubstr("server answers: " + m_url + "\n"));
+  auto fromSecondVariable = Elm({"check-server"}, {{"ELM_SERVERURL", "http://127.0.0.1:1/elm"}});
+  EXPECT_EQ(fromSecondVariable.exitCode, 1);
+  EXPECT_THAT(fromSecondVariable.err, HasSubstr("the server check failed: http://127.0.0.1:1/elm gave no valid answer"));
+  WriteFile("ELMOptions.settings", "ServerUrl = \"\";\n");
+  auto none = Elm({"check-server"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_THAT(none.err, HasSubstr("the server check failed: no server URL is configured"));
+}

@@ -1,10 +1,13 @@
 #include "HtmlRequest.h"
 
+#include "ELMCheckServerConnection.h"
 #include "ELMRequestXml.h"
 #include "LoopbackServer.h"
 #include "WinHttp.h"
 
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 #include <chrono>
 #include <set>
@@ -434,6 +437,31 @@ TEST_F(HtmlRequestCheckServerConnection, FailsWithoutResponseElementOrWithAnEmpt
     EXPECT_EQ(E_FAIL, HtmlRequest::CheckServerConnection()) << answer;
     EXPECT_EQ(1u, server.Requests().size()) << answer;
   }
+}
+
+// The entry a host finds by its plain name: it reports the URL that the
+// plug-in's own lookup found, then the check's result.
+TEST_F(HtmlRequestCheckServerConnection, CEntryTellsTheUrlFoundAndTheResult) {
+  auto entry = reinterpret_cast<decltype(&ELMCheckServerConnection)>(dlsym(RTLD_DEFAULT, "ELMCheckServerConnection"));
+  ASSERT_NE(nullptr, entry);
+  auto check = [entry](std::string& url) {
+    url = "<not told>";
+    return entry([](const char* found, void* context) { *static_cast<std::string*>(context) = found; }, &url);
+  };
+  LoopbackServer server(answering(xmlAnswer("Server", "ELM integration 2.3")));
+  elmtest::ScratchDir settings;
+  settings.Write("ELMOptions.settings", "ServerUrl = \"" + server.Url("/elm") + "\";\n");
+  m_env.Set("ELMHOST_SETTINGS_PATH", settings.Path());
+  std::string url;
+  EXPECT_EQ(S_OK, check(url));
+  EXPECT_EQ(server.Url("/elm"), url);
+  EXPECT_EQ(1u, server.Requests().size());
+
+  m_env.Set("ELMHOST_SETTINGS_PATH", "");
+  EXPECT_EQ(E_FAIL, check(url));
+  EXPECT_EQ("", url);
+  EXPECT_EQ(1u, server.Requests().size());
+  EXPECT_EQ(E_FAIL, entry(nullptr, nullptr));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <regex>
 #include <sstream>
@@ -158,6 +159,39 @@ TEST_F(HtmlRequestTrace, SilentServerFailsAfterTheReceiveTimeoutAndNotesIt) {
                                              "ELMDBX Function: HtmlRequest::DoRequest (#)",
                                              " ELM: HtmlRequest::DoRequest(#) end  ",
                                          }));
+}
+
+// No single wait reaches a time-out, yet the exchange as a whole ends at
+// their sum (here 3 s), and the client goes before the server is done.
+TEST_F(HtmlRequestTrace, ServerTricklingTheAnswerIsCutOffAtTheSumOfTheTimeouts) {
+  std::atomic<bool> clientLeft{false};
+  const auto start = std::chrono::steady_clock::now();
+  {
+    RawServer server([&](const RawServer::Connection& c, const std::string&) {
+      if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: 605\r\n\r\n<ELM>")) return;
+      for (int i = 0; i < 600; ++i) {  // a minute at most
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!c.Send(" ")) {
+          clientLeft = true;
+          return;
+        }
+      }
+    });
+    auto child = RunTraced(server.Url(), {{"ELM_SERVER_CONNECT_TIMEOUT", "1"},
+                                          {"ELM_SERVER_SEND_TIMEOUT", "1"},
+                                          {"ELM_SERVER_RECEIVE_TIMEOUT", "1"}});
+    EXPECT_EQ(1, child.exitCode);
+    EXPECT_TRUE(containsInOrder(child.out, {
+                                               "  ELMDBX (#): <ELM>",
+                                               "  ELMDBX (#): Error 12002 in WinHttpQueryDataAvailable:",
+                                               "  ELMDBX (#): Timeout was reached: the exchange took longer than 3000 ms",
+                                               "  ELMDBX (#): Error 12002 in WinHttpReadData:",
+                                               "  ELMDBX (#): ******* Answer from WinHttp End *******",
+                                               " ELM: HtmlRequest::DoRequest(#) end  ",
+                                           }));
+  }
+  EXPECT_TRUE(clientLeft);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 TEST_F(HtmlRequestTrace, RefusedConnectionNotesTheSendErrorWithLibcurlsText) {

@@ -1,11 +1,15 @@
 #include "HtmlRequest.h"
 
 #include "ELMRequestXml.h"
+#include "ELMServerSettings.h"
 #include "LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using elmtest::RawServer;
 
@@ -125,18 +129,89 @@ TEST(HtmlRequestProxy, NoProxyListSendsTheRequestDirectly) {
 INSTANTIATE_TEST_SUITE_P(
     HtmlRequest, HtmlRequestUrlParts,
     ::testing::Values(UrlCase{"https://ElmHost.Example:8080/plm/api", true, "ElmHost.Example", 8080, true, ""},
-                      UrlCase{"https://ElmHost.Example", true, "ElmHost.Example", 443, true, ""},
-                      UrlCase{"http://ElmHost.Example", true, "ElmHost.Example", 80, false, "/ELMRequest"},
-                      UrlCase{"HTTP://ElmHost.Example:9000", true, "ElmHost.Example", 9000, false, "/ELMRequest"},
-                      UrlCase{"ElmHost.Example:9000/app", true, "ElmHost.Example", 9000, false, "/app/ELMRequest"},
-                      UrlCase{"http://ElmHost.Example/", true, "ElmHost.Example", 80, false, "/ELMRequest"},
-                      UrlCase{"http://ElmHost.Example/a/", true, "ElmHost.Example", 80, false, "/a/ELMRequest"},
                       UrlCase{"http://ElmHost.Example/a", true, "ElmHost.Example", 80, false, "/a/ELMRequest"},
-                      UrlCase{"http://ElmHost.Example:0", true, "ElmHost.Example", 80, false, "/ELMRequest"},
-                      UrlCase{"http://ElmHost.Example:abc", true, "ElmHost.Example", 80, false, "/ELMRequest"},
                       UrlCase{"HtTp://127.0.0.1:{port}", false, "127.0.0.1", 0, false, "/ELMRequest"},
                       UrlCase{"127.0.0.1:{port}/app", false, "127.0.0.1", 0, false, "/app/ELMRequest"},
                       UrlCase{"http://127.0.0.1:{port}/plm/api/", false, "127.0.0.1", 0, false,
                               "/plm/api/ELMRequest"}));
+
+struct SplitCase {
+  const char* url;
+  const char* host;
+  int port;
+  bool secure;
+  const char* objectName;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << '"' << c.url << '"'; }
+
+class ServerUrlSplit : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(ServerUrlSplit, GivesHostPortSchemeAndObjectName) {
+  const SplitCase& c = GetParam();
+  const ELMServerSettings::Address a = ELMServerSettings::SplitUrl(c.url);
+  EXPECT_EQ(c.host, std::string(a.hostName.ConvertToChar()));
+  EXPECT_EQ(c.port, a.port);
+  EXPECT_EQ(c.secure, a.secure);
+  EXPECT_EQ(c.objectName, std::string(a.objectName.ConvertToChar()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ELMServerSettings, ServerUrlSplit,
+    ::testing::Values(SplitCase{"https://ElmHost.Example:8080/plm/api", "ElmHost.Example", 8080, true,
+                                "plm/api/ELMRequest"},
+                      SplitCase{"https://ElmHost.Example", "ElmHost.Example", 443, true, "ELMRequest"},
+                      SplitCase{"http://ElmHost.Example", "ElmHost.Example", 80, false, "ELMRequest"},
+                      SplitCase{"HTTP://ElmHost.Example:9000", "ElmHost.Example", 9000, false, "ELMRequest"},
+                      SplitCase{"ElmHost.Example:9000/app", "ElmHost.Example", 9000, false, "app/ELMRequest"},
+                      SplitCase{"http://ElmHost.Example/", "ElmHost.Example", 80, false, "ELMRequest"},
+                      SplitCase{"http://ElmHost.Example/a/", "ElmHost.Example", 80, false, "a/ELMRequest"},
+                      SplitCase{"http://ElmHost.Example/a", "ElmHost.Example", 80, false, "a/ELMRequest"},
+                      SplitCase{"http://ElmHost.Example:0", "ElmHost.Example", 80, false, "ELMRequest"},
+                      SplitCase{"http://ElmHost.Example:abc", "ElmHost.Example", 80, false, "ELMRequest"},
+                      // A secure default port, and a number read as far as it goes.
+                      SplitCase{"HTTPS://ElmHost.Example:0/x", "ElmHost.Example", 443, true, "x/ELMRequest"},
+                      SplitCase{"https://ElmHost.Example:8443x/x", "ElmHost.Example", 8443, true, "x/ELMRequest"},
+                      // Too large for a port: kept, so that no other port is reached.
+                      SplitCase{"http://ElmHost.Example:70000", "ElmHost.Example", 70000, false, "ELMRequest"},
+                      // Positions count characters, not bytes.
+                      SplitCase{"http://wärme.example:81/grüße", "wärme.example", 81, false, "grüße/ELMRequest"},
+                      // "http://" further on wins, and the first 7 characters go.
+                      SplitCase{"https://ElmHost.Example/r?back=http://elsewhere", "", 80, false,
+                                "ElmHost.Example/r?back=http://elsewhere/ELMRequest"}));
+
+TEST(ServerTimeouts, AreReadInSecondsAndANonNumberKeepsTheDefault) {
+  elmtest::EnvChanges env;
+  elmtest::IsolateTransport(env);
+  const ELMServerSettings::Timeouts defaults = ELMServerSettings::ReadTimeouts();
+  EXPECT_EQ((std::vector<int>{0, 60000, 30000, 300000}),
+            (std::vector<int>{defaults.resolveMs, defaults.connectMs, defaults.sendMs, defaults.receiveMs}));
+  env.Set("ELM_SERVER_RESOLVE_TIMEOUT", "2");
+  env.Set("ELM_SERVER_CONNECT_TIMEOUT", "5");
+  env.Set("ELM_SERVER_SEND_TIMEOUT", "abc");
+  env.Set("ELM_SERVER_RECEIVE_TIMEOUT", "-3");
+  const ELMServerSettings::Timeouts read = ELMServerSettings::ReadTimeouts();
+  EXPECT_EQ((std::vector<int>{2000, 5000, 30000, -3000}),
+            (std::vector<int>{read.resolveMs, read.connectMs, read.sendMs, read.receiveMs}));
+}
+
+TEST(ServerTimeouts, BoundTheWholeExchangeByTheirSumUnlessAPhaseIsUnlimited) {
+  using T = ELMServerSettings::Timeouts;
+  const struct {
+    T timeouts;
+    std::uint32_t limitMs;
+  } cases[] = {
+      {T{}, 390000},
+      {T{5000, 1000, 1000, 1000}, 8000},
+      {T{0, 0, 30000, 300000}, 0},
+      {T{0, 60000, 0, 300000}, 0},
+      {T{0, 60000, 30000, 0}, 0},
+      {T{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, UINT32_MAX},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.limitMs, ELMServerSettings::ExchangeLimitMs(c.timeouts))
+        << c.timeouts.resolveMs << " " << c.timeouts.connectMs << " " << c.timeouts.sendMs << " "
+        << c.timeouts.receiveMs;
+}
 
 }  // namespace

@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 using elmtest::RawServer;
 
@@ -100,6 +102,56 @@ TEST(HtmlRequestWinHttp, RequestThatCannotGoOutFailsAfterTheSendTimeout) {
   EXPECT_EQ("Timeout was reached: nothing could be sent for 1000 ms", text(ERROR_WINHTTP_TIMEOUT));
   EXPECT_GE(elapsed, std::chrono::milliseconds(950));
   EXPECT_LT(elapsed, std::chrono::seconds(20));
+}
+
+// The request's total time holds however the peer keeps each wait short:
+// while connecting, while the headers trickle in, while the body does.
+TEST(HtmlRequestWinHttp, TotalTimeoutEndsTheRequestInEveryPhase) {
+  constexpr DWORD kTotalMs = 300;
+  auto expectCutOff = [](const Exchange& x) {
+    DWORD total = kTotalMs;
+    if (!WinHttpSetTimeouts(x.Request(), 0, 5000, 5000, 5000) ||
+        !WinHttpSetOption(x.Request(), WINHTTP_OPTION_ELMHOST_TOTAL_TIMEOUT, &total, sizeof total))
+      return ::testing::AssertionFailure() << "options refused: " << GetLastError();
+    bool ok = x.Send() && WinHttpReceiveResponse(x.Request(), nullptr);
+    DWORD available = 1;
+    while (ok && available > 0) {
+      ok = WinHttpQueryDataAvailable(x.Request(), &available);
+      std::string buffer(available, '\0');
+      DWORD read = 0;
+      ok = ok && WinHttpReadData(x.Request(), buffer.data(), available, &read);
+    }
+    if (ok) return ::testing::AssertionFailure() << "the request was not cut off";
+    if (GetLastError() != ERROR_WINHTTP_TIMEOUT) return ::testing::AssertionFailure() << "error " << GetLastError();
+    return ::testing::AssertionResult(text(ERROR_WINHTTP_TIMEOUT) ==
+                                      "Timeout was reached: the exchange took longer than 300 ms")
+           << text(ERROR_WINHTTP_TIMEOUT);
+  };
+
+  {
+    elmtest::IdleListener full(0);
+    ASSERT_TRUE(full.Fill());
+    Exchange x(full.Port());
+    EXPECT_TRUE(expectCutOff(x)) << "connecting";
+  }
+  for (const bool inBody : {false, true}) {
+    std::atomic<bool> clientLeft{false};
+    {
+      RawServer server([&](const RawServer::Connection& c, const std::string&) {
+        if (!c.Send(std::string("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n") + (inBody ? "\r\n" : ""))) return;
+        for (int i = 0; i < 1000; ++i) {  // 20 s at most
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          if (!c.Send(inBody ? "x" : "X-Trickle: " + std::to_string(i) + "\r\n")) {
+            clientLeft = true;
+            return;
+          }
+        }
+      });
+      Exchange x(server.Port());
+      EXPECT_TRUE(expectCutOff(x)) << (inBody ? "body" : "headers");
+    }
+    EXPECT_TRUE(clientLeft) << (inBody ? "body" : "headers");
+  }
 }
 
 TEST(HtmlRequestWinHttp, ErrorTextsComeFromLibcurlAndUnknownCodesHaveNone) {

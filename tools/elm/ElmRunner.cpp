@@ -191,25 +191,27 @@ int CheckServer() {
     Fail(error);
     return kExitNoPlugin;
   }
-  // HtmlRequest is an exported class of the plug-in, not a registered
-  // command: reach its static operation by its (Itanium ABI) symbol.
-  using CheckFn = HRESULT (*)();
-  auto check = reinterpret_cast<CheckFn>(plugin.Symbol("_ZN11HtmlRequest21CheckServerConnectionEv"));
+  // The plug-in's C entry (its header ELMCheckServerConnection.h): it runs
+  // the check and tells which server URL its own lookup found.
+  using UrlReceiver = void (*)(const char* url, void* context);
+  using CheckFn = HRESULT (*)(UrlReceiver receiver, void* context);
+  auto check = reinterpret_cast<CheckFn>(plugin.Symbol("ELMCheckServerConnection"));
   if (!check) {
-    Fail("the plug-in " + plugin.Path() + " has no HtmlRequest::CheckServerConnection");
+    Fail("the plug-in " + plugin.Path() + " has no ELMCheckServerConnection entry");
     return kExitNoPlugin;
   }
-  const char* url = CATGetEnv("ELM_SERVER_URL");
-  if (!url || !*url) url = CATGetEnv("ELM_SERVERURL");
-  std::string where = url && *url ? url : "the server of the ELMOptions settings";
+  std::string url;
   elmhost::Dispatch dispatch;
-  HRESULT rc = check();
+  HRESULT rc = check([](const char* found, void* context) { *static_cast<std::string*>(context) = found; }, &url);
   dispatch.RunUntilIdle();
   if (SUCCEEDED(rc)) {
-    Print("server answers: " + where + "\n");
+    Print("server answers: " + url + "\n");
     return kExitRan;
   }
-  Fail("the server check failed: " + where + " gave no valid answer to the test request");
+  if (url.empty())
+    Fail("the server check failed: no server URL is configured");
+  else
+    Fail("the server check failed: " + url + " gave no valid answer to the test request");
   return kExitServerCheckFailed;
 }
 

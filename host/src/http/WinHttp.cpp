@@ -46,6 +46,7 @@ const char* codeText(DWORD code) {
     case ERROR_WINHTTP_INCORRECT_HANDLE_STATE: return curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT);
     case ERROR_WINHTTP_TIMEOUT: return curl_easy_strerror(CURLE_OPERATION_TIMEDOUT);
     case ERROR_WINHTTP_INTERNAL_ERROR: return curl_easy_strerror(CURLE_FAILED_INIT);
+    case ERROR_WINHTTP_INVALID_OPTION: return curl_easy_strerror(CURLE_UNKNOWN_OPTION);
     case ERROR_WINHTTP_INVALID_URL: return curl_easy_strerror(CURLE_URL_MALFORMAT);
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL);
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return curl_easy_strerror(CURLE_COULDNT_RESOLVE_HOST);
@@ -218,11 +219,13 @@ public:
   BOOL QueryAvailable(DWORD& available);
   BOOL Read(void* buffer, DWORD wanted, DWORD& read);
   void SetTimeouts(const Timeouts& t) { m_timeouts = t; }
+  void SetTotalTimeout(DWORD ms) { m_totalMs = ms; }
   State GetState() const { return m_state; }
 
 private:
   template <class Ready>
   void Drive(Ready ready);
+  bool PastDeadline() const { return m_totalMs != 0 && Clock::now() >= m_deadline; }
   void CollectResult();
   void Finish(CURLcode rc);
   BOOL FailWithTransferError() const { return fail(m_error, m_errorText); }
@@ -251,7 +254,10 @@ private:
   std::string m_errorText;
 
   // Why a callback stopped the transfer, for the error code it then gets.
-  enum class Stop { None, SendIdle, ReceiveIdle, Overflow, OutOfMemory } m_stop = Stop::None;
+  enum class Stop { None, SendIdle, ReceiveIdle, Deadline, Overflow, OutOfMemory } m_stop = Stop::None;
+
+  DWORD m_totalMs = 0;
+  Clock::time_point m_deadline;
 
   curl_off_t m_uploaded = 0;
   curl_off_t m_downloaded = 0;
@@ -446,6 +452,7 @@ BOOL Request::Send(const std::string& headers, const void* body, DWORD length) {
   if (curl_multi_add_handle(m_multi.get(), h) != CURLM_OK) return fail(ERROR_WINHTTP_INTERNAL_ERROR);
   m_attached = true;
   m_state = State::Sent;
+  m_deadline = Clock::now() + std::chrono::milliseconds(m_totalMs);
 
   Drive([this] { return m_headersBegun || (m_connected && UploadDone()); });
   if (m_finished && m_error != 0 && !m_uploadDoneAtFinish && !m_headersComplete) return FailWithTransferError();
@@ -503,6 +510,13 @@ void Request::Drive(Ready ready) {
   // progress callback can enforce the idle time-outs.
   constexpr int kSliceMs = 20;
   while (!m_finished && !ready()) {
+    // Checked here rather than in a libcurl callback, so that it holds in
+    // every phase, resolution and connection included.
+    if (PastDeadline()) {
+      m_stop = Stop::Deadline;
+      Finish(CURLE_OPERATION_TIMEDOUT);
+      break;
+    }
     int running = 0;
     CURLMcode mc = curl_multi_perform(m_multi.get(), &running);
     if (mc != CURLM_OK) {
@@ -551,6 +565,11 @@ void Request::Finish(CURLcode rc) {
     case Stop::ReceiveIdle:
       m_error = ERROR_WINHTTP_TIMEOUT;
       detail = "nothing was received for " + std::to_string(m_timeouts.receive) + " ms";
+      rc = CURLE_OPERATION_TIMEDOUT;
+      break;
+    case Stop::Deadline:
+      m_error = ERROR_WINHTTP_TIMEOUT;
+      detail = "the exchange took longer than " + std::to_string(m_totalMs) + " ms";
       rc = CURLE_OPERATION_TIMEDOUT;
       break;
     case Stop::Overflow:
@@ -685,6 +704,18 @@ BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveTimeout, int connectTimeout
     return 1;
   }
   return fail(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE);
+}
+
+BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
+  auto* request = lookup<Request>(handle, Kind::Request);
+  if (!request) return 0;
+  if (option != WINHTTP_OPTION_ELMHOST_TOTAL_TIMEOUT) return fail(ERROR_WINHTTP_INVALID_OPTION);
+  if (!buffer || bufferLength != sizeof(DWORD)) return fail(ERROR_INVALID_PARAMETER);
+  if (request->GetState() != Request::State::Opened) return fail(ERROR_WINHTTP_INCORRECT_HANDLE_STATE);
+  DWORD ms = 0;
+  std::memcpy(&ms, buffer, sizeof ms);
+  request->SetTotalTimeout(ms);
+  return 1;
 }
 
 HINTERNET WinHttpConnect(HINTERNET sessionHandle, LPCWSTR serverName, INTERNET_PORT port, DWORD reserved) {
