@@ -1,14 +1,13 @@
 #pragma once
 
-#include "ELMCommandsExport.h"
-
 #include "CATUnicodeString.h"
 
 #include <cstdint>
 
 /// Where the integration server is and how long an exchange with it may
 /// take, as HtmlRequest reads them for every request. Nothing is cached.
-class ExportedByELMCommands ELMServerSettings {
+/// Internal to the plug-in (its tests compile it in).
+class ELMServerSettings {
 public:
   /// A server URL taken apart.
   struct Address {
