@@ -44,7 +44,7 @@ MainWindow::MainWindow(elmapp::ElmSession& host, const std::string& sessionPath)
   QMenu* file = menuBar()->addMenu("&File");
   QAction* quit = file->addAction("&Quit", this, &QWidget::close);
   quit->setShortcut(QKeySequence::Quit);
-  QMenu* commands = menuBar()->addMenu("&Commands");
+  m_commands = menuBar()->addMenu("&Commands");
   m_toolbar = addToolBar("ELM");
   m_toolbar->setObjectName("toolbar");
   m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -53,7 +53,7 @@ MainWindow::MainWindow(elmapp::ElmSession& host, const std::string& sessionPath)
     action->setObjectName(QString::fromStdString(name));
     action->setToolTip("Start " + QString::fromStdString(name));
     connect(action, &QAction::triggered, this, [this, name] { StartCommand(name); });
-    commands->addAction(action);
+    m_commands->addAction(action);
     m_toolbar->addAction(action);
   }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QToolBar;
 
@@ -45,6 +46,7 @@ public:
   NavigatorTree& Tree() { return *m_tree; }
   QPlainTextEdit& Output() { return *m_output; }
   QToolBar& Toolbar() { return *m_toolbar; }
+  QMenu& CommandsMenu() { return *m_commands; }
   /// The action that starts className; null when none.
   QAction* CommandAction(const std::string& className) const;
 
@@ -53,6 +55,7 @@ private:
   NavigatorTree* m_tree = nullptr;
   QPlainTextEdit* m_output = nullptr;
   QToolBar* m_toolbar = nullptr;
+  QMenu* m_commands = nullptr;
   std::unique_ptr<DialogPresenter> m_presenter;
   elmhost::UserInterface* m_previousSink = nullptr;
 };
