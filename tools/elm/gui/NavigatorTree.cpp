@@ -59,8 +59,7 @@ NavigatorTree::NavigatorTree(elmhost::PLMSession& session, QWidget* parent) : QT
     if (!m_refreshing) SelectionToEditor();
   });
   Refresh();
-  expandAll();
-  for (int c = 0; c < columnCount(); ++c) resizeColumnToContents(c);
+  for (int c = 1; c < columnCount(); ++c) resizeColumnToContents(c);
 }
 
 CATBaseUnknown* NavigatorTree::NodeOf(const QTreeWidgetItem* item) {
@@ -92,6 +91,8 @@ void NavigatorTree::Refresh() {
     item->setExpanded(!collapsed.count(NodeOf(item)));
   };
   if (CATIPLMNavOccurrence* root = m_session.TreeRoot()) add(root, nullptr);
+  // Names change when commands give objects their numbers.
+  resizeColumnToContents(0);
 
   if (CATFrmEditor* editor = m_session.WindowEditor()) {
     CATCSO* cso = editor->GetCSO();
