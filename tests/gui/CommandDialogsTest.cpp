@@ -55,8 +55,8 @@ TEST_P(CommandDialogs, EveryDialogAndBoxTheCommandShowsIsRenderedWithItsWidgets)
 
   m_host.LoadWorkbench();
   ASSERT_EQ(m_host.StartCommand(GetParam(), error), elmapp::kExitRan) << error;
-  auto sync = [&](const std::vector<elmhost::DialogWatcher::Change>&) { presenter.Sync(); };
-  EXPECT_TRUE(elmapp::PlayScript(m_host.Dispatch(), player, sync, [](const elmhost::ScriptStep&) {}, error)) << error;
+  elmhost::ActionResult played = player.PlayAll([&] { presenter.Sync(); });
+  EXPECT_TRUE(played) << played.error;
 
   // Every command shows its user something: a dialog, a window or a box.
   ASSERT_FALSE(snapshot.Pictures().empty());

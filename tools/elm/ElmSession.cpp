@@ -7,6 +7,7 @@
 #include "ELMHostClassDictionary.h"
 #include "ELMHostDispatch.h"
 #include "ELMHostPLMSession.h"
+#include "ELMHostScript.h"
 #include "ELMHostUserInterface.h"
 
 #include <cstdio>
