@@ -7,6 +7,7 @@ packages=(
   libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev nlohmann-json3-dev
   libssl-dev openssl
   googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+  qt6-base-dev fonts-dejavu-core
 )
 
 missing=()

@@ -11,6 +11,7 @@ class CATApplicationFrame;
 class CATBaseUnknown;
 class CATFrmEditor;
 class CATFrmLayout;
+class CATIPLMNavOccurrence;
 class CATITypeDictionary;
 
 namespace elmhost {
@@ -52,6 +53,9 @@ public:
   CATFrmLayout& Layout();
   /// The editor of the tree window; null when the session has no tree.
   CATFrmEditor* WindowEditor();
+  /// The top node of the tree window, without an added reference; null when
+  /// the session has no tree. Presenters walk the tree from here.
+  CATIPLMNavOccurrence* TreeRoot() const;
   /// The editor holding the search selection.
   CATFrmEditor* SearchEditor();
   CATITypeDictionary* TypeDictionary();

@@ -7,6 +7,11 @@ std::string UsageText() {
          "  elm commands                      list the command classes the plug-in registers\n"
          "  elm run CLASS --session FILE [--script FILE | --answers FILE] [--events FILE]\n"
          "                                    run a command against the PLM session in FILE\n"
+         "  elm gui --session FILE            the session's tree in a window; commands from the\n"
+         "                                    toolbar, their dialogs and boxes as windows\n"
+         "  elm snapshot CLASS --session FILE [--script FILE] --out DIR\n"
+         "                                    run a command and write a picture of every dialog\n"
+         "                                    and box as it opens (no display needed)\n"
          "  elm check-server                  check that the integration server answers\n"
          "  elm --help | --version\n"
          "\n"
@@ -20,6 +25,8 @@ std::string UsageText() {
          "                   order; OK once they run out\n"
          "  --events FILE    write one JSON object per line for each box, dialog, dialog\n"
          "                   action, request and save\n"
+         "  --out DIR        snapshot: the folder for the pictures (made when missing), one\n"
+         "                   PNG per dialog and box, numbered in the order they open\n"
          "\n"
          "Environment:\n"
          "  ELM_PLUGIN       path of the plug-in library (default: next to elm, then the\n"
@@ -30,8 +37,10 @@ std::string UsageText() {
          "Exit status: 0 when the command ran (whatever its outcome), 1 when the server\n"
          "check failed, 2 for a bad command line, 3 for an unusable session, script or\n"
          "answers file, 4 for an unknown command class, 5 when the plug-in cannot be loaded,\n"
-         "6 when the events file cannot be written, 7 when a script step names a dialog or\n"
-         "widget that is not open, or asks what a person could not do.\n";
+         "6 when the events file or a picture cannot be written, 7 when a script step names a\n"
+         "dialog or widget that is not open, or asks what a person could not do, 8 when gui\n"
+         "or snapshot is asked of an elm built without its graphical presenter (Qt 6), or\n"
+         "gui finds no display.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
@@ -57,21 +66,28 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
     out.mode = verb == "commands" ? Mode::Commands : Mode::CheckServer;
     return true;
   }
-  if (verb != "run") {
+  if (verb == "run")
+    out.mode = Mode::Run;
+  else if (verb == "gui")
+    out.mode = Mode::Gui;
+  else if (verb == "snapshot")
+    out.mode = Mode::Snapshot;
+  else {
     error = "unknown command \"" + verb + "\"";
     return false;
   }
-  out.mode = Mode::Run;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string* target = nullptr;
+    // Each verb takes the options that mean something to it.
     if (a == "--session") target = &out.sessionPath;
-    if (a == "--answers") target = &out.answersPath;
-    if (a == "--events") target = &out.eventsPath;
-    if (a == "--script") target = &out.scriptPath;
+    if (a == "--answers" && out.mode == Mode::Run) target = &out.answersPath;
+    if (a == "--events" && out.mode == Mode::Run) target = &out.eventsPath;
+    if (a == "--script" && out.mode != Mode::Gui) target = &out.scriptPath;
+    if (a == "--out" && out.mode == Mode::Snapshot) target = &out.outDir;
     if (target) {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
-        error = a + " needs a file name";
+        error = a + (target == &out.outDir ? " needs a folder name" : " needs a file name");
         return false;
       }
       if (!target->empty()) {
@@ -80,7 +96,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       }
       *target = args[++i];
     } else if (!a.empty() && a[0] == '-') {
-      error = "unknown option \"" + a + "\"";
+      error = "unknown option \"" + a + "\" for " + verb;
+      return false;
+    } else if (out.mode == Mode::Gui) {
+      error = "gui takes no command class (its toolbar starts them), got \"" + a + "\"";
       return false;
     } else if (out.className.empty()) {
       out.className = a;
@@ -89,12 +108,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       return false;
     }
   }
-  if (out.className.empty()) {
-    error = "run needs the command class to run";
+  if (out.className.empty() && out.mode != Mode::Gui) {
+    error = verb + " needs the command class to run";
     return false;
   }
   if (out.sessionPath.empty()) {
-    error = "run needs --session FILE";
+    error = verb + " needs --session FILE";
+    return false;
+  }
+  if (out.mode == Mode::Snapshot && out.outDir.empty()) {
+    error = "snapshot needs --out DIR";
     return false;
   }
   if (!out.scriptPath.empty() && !out.answersPath.empty()) {

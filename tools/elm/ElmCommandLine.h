@@ -5,7 +5,7 @@
 
 namespace elmapp {
 
-enum class Mode { Help, Version, Commands, Run, CheckServer };
+enum class Mode { Help, Version, Commands, Run, CheckServer, Gui, Snapshot };
 
 struct CommandLine {
   Mode mode = Mode::Help;
@@ -14,6 +14,7 @@ struct CommandLine {
   std::string answersPath;  ///< empty: every box is answered with OK
   std::string scriptPath;   ///< empty: no dialog is acted on
   std::string eventsPath;   ///< empty: no event file
+  std::string outDir;       ///< snapshot: where the pictures go
 };
 
 /// Exit statuses; 0 means the command ran, whatever its outcome.
@@ -26,6 +27,7 @@ enum ExitStatus {
   kExitNoPlugin = 5,
   kExitEventsFile = 6,
   kExitScriptStep = 7,    ///< a script step named what is not open, or what a person could not do
+  kExitNoPresenter = 8,   ///< gui or snapshot asked of an elm built without Qt, or gui without a display
 };
 
 /// Reads the arguments after the program name; on false, error says what is

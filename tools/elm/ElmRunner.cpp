@@ -2,6 +2,7 @@
 
 #include "ElmCommandLine.h"
 #include "ElmEvents.h"
+#include "ElmSession.h"
 
 #include "WinHttp.h"
 #include "ElmPlugin.h"
@@ -29,48 +30,6 @@ namespace elmapp {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// Everything elm prints goes through stdio, as the plug-in's trace does, so
-// the two interleave in the order they happen.
-void Print(const std::string& text) {
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
-}
-
-void Fail(const std::string& text) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "elm: %s\n", text.c_str());
-}
-
-/// The style of a box in words, such as "warning, OK".
-std::string StyleWords(CATDlgStyle style) {
-  std::string kind = "plain";
-  if (style & CATDlgNfyError)
-    kind = "error";
-  else if (style & CATDlgNfyWarning)
-    kind = "warning";
-  else if (style & CATDlgNfyInformation)
-    kind = "information";
-  std::string words = kind;
-  if (style & CATDlgNfyOK) words += ", OK";
-  CATDlgStyle rest = style & ~(CATDlgNfyError | CATDlgNfyWarning | CATDlgNfyInformation | CATDlgNfyOK);
-  if (rest) {
-    char hex[32];
-    std::snprintf(hex, sizeof hex, ", 0x%lx", rest);
-    words += hex;
-  }
-  return words;
-}
-
-/// Continuation lines of a multi-line text line up under its first line.
-std::string Indented(const std::string& text, const std::string& indent) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '\n') out += indent;
-  }
-  return out;
-}
 
 /// Every line of text (which ends with a line feed) indented by two blanks.
 std::string EachLineIndented(const std::string& text) {
@@ -111,10 +70,7 @@ public:
   int ShowBox(const elmhost::BoxDescription& box) override {
     int answer = m_answers.NextBoxAnswer();
     std::string style = StyleWords(box.style);
-    Print("[box] " + box.name.Str() + " (" + style + ")\n" +
-          "  title:  " + Indented(box.title.Utf8(), "          ") + "\n" +
-          "  text:   " + Indented(box.text.Utf8(), "          ") + "\n" +
-          "  answer: " + elmhost::AnswerWord(answer) + "\n");
+    Print(BoxText(box, answer));
     Json e;
     e["event"] = "box";
     e["name"] = box.name.Str();
@@ -234,37 +190,11 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
         return kExitBadInput;
       }
   }
-  Plugin plugin;
-  if (!plugin.Load(error)) {
+  ElmSession host;
+  int status = host.Prepare(cmd.className, cmd.sessionPath, args, error);
+  if (status != kExitRan) {
     Fail(error);
-    return kExitNoPlugin;
-  }
-  if (!elmhost::ClassDictionary::Find(cmd.className)) {
-    std::string known;
-    for (const std::string& n : elmhost::ClassDictionary::Names()) known += (known.empty() ? "" : ", ") + n;
-    Fail("unknown command class \"" + cmd.className + "\"; the plug-in registers: " +
-         (known.empty() ? std::string("nothing") : known));
-    return kExitUnknownClass;
-  }
-  using ShowToolbarFn = unsigned char (*)();
-  auto showToolbar = reinterpret_cast<ShowToolbarFn>(plugin.Symbol("ELMWorkbenchShowToolbar"));
-  if (!showToolbar) {
-    Fail("the plug-in " + plugin.Path() + " has no workbench entry ELMWorkbenchShowToolbar");
-    return kExitNoPlugin;
-  }
-
-  elmhost::Dispatch dispatch;
-  // elm stands in for the 3DEXPERIENCE client: the application's first
-  // argument names that client, so the plug-in accepts elm as it accepts the
-  // client; elm's own arguments follow.
-  std::vector<const char*> argv{"3DEXPERIENCE"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  CATApplication application("elm", static_cast<int>(argv.size()), argv.data());
-
-  std::unique_ptr<elmhost::PLMSession> session = elmhost::PLMSession::Load(cmd.sessionPath, error);
-  if (!session) {
-    Fail(error);
-    return kExitBadInput;
+    return status;
   }
   EventLog events;
   if (!cmd.eventsPath.empty() && !events.Open(cmd.eventsPath, error)) {
@@ -273,10 +203,8 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
   }
   Answers answers(std::move(steps));
   ConsoleUser user(answers, events);
-  session->SetSaveObserver([&events](const elmhost::SaveRecord& save) {
-    std::string ids;
-    for (const std::string& id : save.objectIds) ids += (ids.empty() ? "" : ", ") + id;
-    Print("[save] " + ids + ": " + (save.ok ? std::string("saved") : "failed: " + save.error) + "\n");
+  host.OnSave([&events](const elmhost::SaveRecord& save) {
+    Print(SaveText(save));
     Json e;
     e["event"] = "save";
     e["objects"] = save.objectIds;
@@ -284,14 +212,9 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["error"] = save.error;
     events.Write(JsonLine(e));
   });
-
   // Every exchange with the integration server, for tools that follow a run.
-  struct ObserverGuard {
-    elmhost::HttpObserver previous;
-    ~ObserverGuard() { elmhost::SetHttpObserver(std::move(previous)); }
-  } observerGuard{elmhost::SetHttpObserver([&events](const elmhost::HttpExchange& x) {
-    Print("[request] " + x.method + " " + x.url + ": " +
-          (x.status ? "status " + std::to_string(x.status) : "no answer (" + x.errorText + ")") + "\n");
+  host.OnRequest([&events](const elmhost::HttpExchange& x) {
+    Print(RequestText(x));
     Json e;
     e["event"] = "request";
     e["method"] = x.method;
@@ -302,34 +225,17 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["error"] = x.error;
     e["errorText"] = x.errorText;
     events.Write(JsonLine(e));
-  })};
+  });
 
-  // The client loads the plug-in's workbench before a person can pick a
-  // command: that settles the product module (and warns when none is set).
-  showToolbar();
-  dispatch.RunUntilIdle();
-
-  void* made = elmhost::ClassDictionary::Create(cmd.className);
-  if (!made) {
-    Fail("the factory of \"" + cmd.className + "\" made no object");
+  host.LoadWorkbench();
+  if (host.StartCommand(cmd.className, error) != kExitRan) {
+    Fail(error);
     return kExitNoPlugin;
   }
-  // The factory hands over its object as a CATBaseUnknown with one reference,
-  // which the host keeps until the command asks for its destruction.
-  auto* object = static_cast<CATBaseUnknown*>(made);
-  CATCommand* command = nullptr;
-  if (FAILED(object->QueryInterface(CATCommand::ClassId(), reinterpret_cast<void**>(&command))) || !command) {
-    Fail("\"" + cmd.className + "\" is not a command");
-    object->Release();
-    return kExitNoPlugin;
-  }
-  command->Release();  // the query's reference; the factory's stays with the host
-  dispatch.StartCommand(command);
 
   // The command runs until it waits for a person; then the script's next
   // step acts, and so on until the script has run out.
   elmhost::DialogWatcher watcher;
-  int status = kExitRan;
   elmhost::ActionResult result = answers.Player().PlayAll([&] { ReportDialogChanges(watcher, events); },
                                                           [&](const elmhost::ScriptStep& step) {
                                                             Print("[action] step " + std::to_string(step.index) +
@@ -339,7 +245,7 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
   if (!result) {
     Fail((cmd.scriptPath.empty() ? cmd.answersPath : cmd.scriptPath) + ": " + result.error);
     status = kExitScriptStep;
-    dispatch.RunUntilIdle();
+    host.Dispatch().RunUntilIdle();
     ReportDialogChanges(watcher, events);
   }
 
@@ -361,7 +267,7 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
 
 }  // namespace
 
-int Main(const std::vector<std::string>& args) {
+int Main(const std::vector<std::string>& args, const Presenters& presenters) {
   CommandLine cmd;
   std::string error;
   if (!ParseCommandLine(args, cmd, error)) {
@@ -382,6 +288,15 @@ int Main(const std::vector<std::string>& args) {
       return CheckServer();
     case Mode::Run:
       return Run(cmd, args);
+    case Mode::Gui:
+    case Mode::Snapshot: {
+      const Presenter& presenter = cmd.mode == Mode::Gui ? presenters.gui : presenters.snapshot;
+      if (!presenter) {
+        Fail("this elm was built without its graphical presenter (Qt 6 Widgets); \"elm run\" works without it");
+        return kExitNoPresenter;
+      }
+      return presenter(cmd, args);
+    }
   }
   return kExitUsage;
 }

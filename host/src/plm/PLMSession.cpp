@@ -353,6 +353,9 @@ std::unique_ptr<PLMSession> PLMSession::FromText(const std::string& text, const 
 CATApplicationFrame& PLMSession::Frame() { return m_impl->frame; }
 CATFrmLayout& PLMSession::Layout() { return m_impl->layout; }
 CATFrmEditor* PLMSession::WindowEditor() { return m_impl->windowEditor.get(); }
+CATIPLMNavOccurrence* PLMSession::TreeRoot() const {
+  return m_impl->nodes.empty() ? nullptr : m_impl->nodes.front().get();
+}
 CATFrmEditor* PLMSession::SearchEditor() { return &m_impl->searchEditor; }
 CATITypeDictionary* PLMSession::TypeDictionary() { return m_impl->types; }
 

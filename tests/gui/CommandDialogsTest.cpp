@@ -1,0 +1,117 @@
+#include "ServedSession.h"
+
+#include "DialogPresenter.h"
+#include "DialogWindow.h"
+#include "ScriptedUser.h"
+#include "Snapshot.h"
+
+#include "ElmCommandLine.h"
+
+#include "CATDlgDialog.h"
+#include "ELMHostClassDictionary.h"
+#include "ELMHostDispatch.h"
+#include "ELMHostScript.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+
+#include <filesystem>
+
+namespace {
+
+using elmgui::DialogPresenter;
+using elmgui::DialogWindow;
+
+/// Scripts that take a command past its first dialog, for the dialogs that
+/// open only then; a command without one is run as it starts.
+std::string ScriptFor(const std::string& className) {
+  return std::string(ELM_SOURCE_DIR) + "/tests/data/gui/" + className + ".json";
+}
+
+class CommandDialogs : public elmtest::ServedSession, public testing::WithParamInterface<std::string> {};
+
+TEST_P(CommandDialogs, EveryDialogAndBoxTheCommandShowsIsRenderedWithItsWidgets) {
+  ASSERT_NO_FATAL_FAILURE(Prepare(GetParam()));
+  std::vector<elmhost::ScriptStep> steps;
+  std::string error;
+  if (std::filesystem::exists(ScriptFor(GetParam()))) {
+    ASSERT_TRUE(elmhost::ReadScriptFile(ScriptFor(GetParam()), steps, error)) << error;
+  }
+  elmhost::ScriptPlayer player(steps);
+  const std::string folder = m_dir.File("pictures");
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+  elmgui::Snapshot snapshot(folder);
+  elmgui::SnapshotUser user(snapshot, player);
+  DialogPresenter presenter;
+  int dialogs = 0;
+  presenter.OnOpened([&](DialogWindow& window) {
+    ++dialogs;
+    elmtest::ExpectShowsModel(window);
+    EXPECT_TRUE(snapshot.Take(window, "dialog", window.Dialog()->GetName().Str())) << snapshot.Error();
+  });
+
+  m_host.LoadWorkbench();
+  ASSERT_EQ(m_host.StartCommand(GetParam(), error), elmapp::kExitRan) << error;
+  elmhost::ActionResult played = player.PlayAll([&] { presenter.Sync(); });
+  EXPECT_TRUE(played) << played.error;
+
+  // Every command shows its user something: a dialog, a window or a box.
+  ASSERT_FALSE(snapshot.Pictures().empty());
+  int dialogPictures = 0;
+  for (const auto& picture : snapshot.Pictures()) {
+    dialogPictures += picture.kind == "dialog";
+    QImage image(QString::fromStdString(picture.path));
+    ASSERT_FALSE(image.isNull()) << picture.path;
+    EXPECT_GT(image.width(), 100) << picture.path;
+    EXPECT_GT(image.height(), 50) << picture.path;
+    // Something is drawn: a picture of one colour shows nothing.
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height() && colours.size() < 3; y += 3)
+      for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    EXPECT_GE(colours.size(), 3) << picture.path;
+  }
+  EXPECT_EQ(dialogPictures, dialogs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registered, CommandDialogs, testing::ValuesIn(elmhost::ClassDictionary::Names()),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+class AboutInPresenter : public elmtest::ServedSession {};
+
+TEST_F(AboutInPresenter, AClickRunsThePlugInsCallbackAsTheScriptStepDoesAndCloseEndsTheDialog) {
+  ASSERT_NO_FATAL_FAILURE(Prepare("ELMAboutCmd"));
+  elmtest::ScriptedUser user;
+  DialogPresenter presenter;
+  std::string error;
+  m_host.LoadWorkbench();
+  ASSERT_EQ(m_host.StartCommand("ELMAboutCmd", error), elmapp::kExitRan) << error;
+  m_host.Dispatch().RunUntilIdle();
+  presenter.Sync();
+  ASSERT_EQ(presenter.Windows().size(), 1u);
+  DialogWindow* window = presenter.Windows()[0];
+  EXPECT_EQ(window->Dialog()->GetName(), "oak_about");
+
+  QTest::mouseClick(window->findChild<QPushButton*>("ELMCheckServerButton"), Qt::LeftButton);
+  ASSERT_EQ(user.Boxes().size(), 1u);
+  std::vector<elmhost::ScriptStep> steps;
+  ASSERT_TRUE(elmhost::ParseScript(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}])", "step", steps, error));
+  elmhost::ScriptPlayer player(steps);
+  ASSERT_TRUE(player.PlayNext());
+  ASSERT_EQ(user.Boxes().size(), 2u);
+  const elmhost::BoxDescription &clicked = user.Boxes()[0], &scripted = user.Boxes()[1];
+  EXPECT_EQ(clicked.name, "ELMWarning");
+  EXPECT_EQ(clicked.style, CATDlgNfyInformation | CATDlgNfyOK | 0x200ul);
+  EXPECT_EQ(clicked.name, scripted.name);
+  EXPECT_EQ(clicked.style, scripted.style);
+  EXPECT_EQ(clicked.title, scripted.title);
+  EXPECT_EQ(clicked.text, scripted.text);
+
+  QTest::mouseClick(window->StandardButton(CATDlgWndCLOSE), Qt::LeftButton);
+  EXPECT_TRUE(presenter.Windows().empty());
+  EXPECT_TRUE(elmhost::OpenDialogs().empty());
+}
+
+}  // namespace
