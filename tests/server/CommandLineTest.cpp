@@ -26,8 +26,8 @@ std::string ParseError(const std::vector<std::string>& args) {
 TEST(CommandLineParsing, ServeOptionsAreReadAndNormalised) {
   CommandLine cmd;
   std::string error;
-  ASSERT_TRUE(ParseCommandLine({"--db", "x.db", "--listen", "0.0.0.0:0", "--base-path", "plm//api", "--max-body", "2048",
-                                "--threads", "3", "--quiet"},
+  ASSERT_TRUE(ParseCommandLine({"--db", "x.db", "--listen", "0.0.0.0:0", "--allow-remote", "--base-path", "plm//api",
+                                "--max-body", "2048", "--threads", "3", "--quiet"},
                                cmd, error))
       << error;
   EXPECT_EQ(cmd.mode, Mode::Serve);
@@ -37,6 +37,7 @@ TEST(CommandLineParsing, ServeOptionsAreReadAndNormalised) {
   EXPECT_EQ(cmd.server.basePath, "/plm/api/");
   EXPECT_EQ(cmd.server.maxBodyBytes, 2048u);
   EXPECT_EQ(cmd.server.threads, 3);
+  EXPECT_TRUE(cmd.server.allowRemote);
   EXPECT_TRUE(cmd.quiet);
 
   ASSERT_TRUE(ParseCommandLine({}, cmd, error));
@@ -75,6 +76,18 @@ TEST(CommandLineParsing, BadArgumentsSayWhatIsWrong) {
   EXPECT_EQ(ParseError({"start"}), "unknown command \"start\"; commands are serve, seed, list and set");
   EXPECT_EQ(ParseError({"list", "users"}), "list needs one of numbers, transfers, processes, structures, settings");
   EXPECT_EQ(ParseError({"seed", "--listen", "127.0.0.1:1", "a.xml"}), "--listen applies only when serving");
+  EXPECT_EQ(ParseError({"--listen", "0.0.0.0:8080"}),
+            "--listen 0.0.0.0:8080 is not a loopback address; elm-server has no authentication, so listening where other "
+            "machines reach it needs --allow-remote");
+  EXPECT_EQ(ParseError({"--listen", "plm.example.com:80"}).substr(0, 45), "--listen plm.example.com:80 is not a loopback");
+  EXPECT_EQ(ParseError({"set", "--allow-remote", "UseBookmark", "true"}), "--allow-remote applies only when serving");
+  EXPECT_EQ(ParseError({"set", "usebookmark", "true"}),
+            "unknown setting \"usebookmark\"; the settings are Show3DXSendConfigurationEnabled, UseBookmark, "
+            "PartNumberPrefix, PartNumberDigits, NamesListForm");
+  CommandLine cmd;
+  std::string error;
+  for (const char* loopback : {"127.0.0.1:0", "127.8.9.10:0", "localhost:0", "[::1]:0", "[::ffff:127.0.0.1]:0"})
+    EXPECT_TRUE(ParseCommandLine({"--listen", loopback}, cmd, error)) << loopback << ": " << error;
 }
 
 TEST(ServerExecutable, HelpVersionAndUsageErrors) {

@@ -98,6 +98,14 @@ TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
       {"PartNumberDigits", "0", "PartNumberDigits must be a number from 1 to 18, not \"0\""},
       {"PartNumberDigits", "19", "PartNumberDigits must be a number from 1 to 18, not \"19\""},
       {"NamesListForm", "list", "NamesListForm must be joined or elements, not \"list\""},
+      {"PartNumberPrefix", "ELM\n-", "PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not \"ELM\\n-\""},
+      {"PartNumberPrefix", "\xC3(-", "PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not \"\\xC3(-\""},
+      {"PartNumberPrefix", "\xC2\x9B" "1m", "PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not \"\\xC2\\x9B1m\""},
+      {"PartNumberPrefix", "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1234-X",
+       "PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not \"ABCDEFGHIJKLMNOPQRSTUVWXYZ-1234-X\""},
+      {"Custom", "anything",
+       "unknown setting \"Custom\"; the settings are Show3DXSendConfigurationEnabled, UseBookmark, PartNumberPrefix, "
+       "PartNumberDigits, NamesListForm"},
   };
   for (const auto& b : bad) {
     try {
@@ -108,9 +116,13 @@ TEST(PdmStoreSettings, KnownSettingsAreValidatedAndDefaultsListed) {
     }
   }
   store.SetSetting("PartNumberDigits", "18");
-  store.SetSetting("Custom", "anything");
+  // Characters, not bytes, count against the prefix's length; it may be empty.
+  const std::string umlauts = [] { std::string s; for (int i = 0; i < 32; ++i) s += "\xC3\xBC"; return s; }();
+  store.SetSetting("PartNumberPrefix", umlauts);
+  EXPECT_EQ(store.Setting("PartNumberPrefix"), umlauts);
+  store.SetSetting("PartNumberPrefix", "");
   auto all = store.Settings();
-  EXPECT_EQ(all.size(), 6u);
+  EXPECT_EQ(all.size(), 5u);
   EXPECT_EQ(store.Setting("PartNumberDigits"), "18");
   EXPECT_EQ(store.Setting("UseBookmark"), "false");
 }
@@ -218,7 +230,7 @@ TEST(SeedFile, AnyFaultLoadsNothingAndNamesTheElement) {
   }
   EXPECT_EQ(store.Setting("UseBookmark"), "false");
   EXPECT_TRUE(store.Structures().empty());
-  EXPECT_TRUE(store.Processes("").empty());
+  EXPECT_TRUE(store.AllProcesses().empty());
 }
 
 }  // namespace

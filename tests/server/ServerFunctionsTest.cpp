@@ -136,7 +136,7 @@ TEST_F(ServerFunctions, TransferWithBadValuesListsEveryFaultAndRecordsNothing) {
     for (auto& [n, v] : attrs)
       if (n == name) v = value;
   };
-  set("user", "");
+  set("type", "");
   set("transfer_type", "Part");
   set("expand_level", "-2");
   set("force", "TRUE");
@@ -146,13 +146,13 @@ TEST_F(ServerFunctions, TransferWithBadValuesListsEveryFaultAndRecordsNothing) {
   EXPECT_EQ(e.codes, (std::vector<int>{1006, 1005, 1006, 1006, 1006}));
   ASSERT_EQ(e.texts.size(), 5u);
   EXPECT_EQ(e.texts[0], "The request attribute \"3DEXP\" must be true: only 3DEXPERIENCE clients are served.");
-  EXPECT_EQ(e.texts[1], "The request attribute \"user\" is empty.");
+  EXPECT_EQ(e.texts[1], "The request attribute \"type\" is empty.");
   EXPECT_EQ(e.texts[2], "The request attribute \"transfer_type\" must be VPMReference, Folder or Bookmark, not \"Part\".");
   EXPECT_EQ(e.texts[3],
             "The request attribute \"expand_level\" must be -1 (all levels) or a level from 0 on, not \"-2\".");
   EXPECT_EQ(e.texts[4], "The request attribute \"force\" must be true or false, not \"TRUE\".");
   EXPECT_TRUE(server.Store().Transfers().empty());
-  EXPECT_TRUE(server.Store().Processes("").empty());
+  EXPECT_TRUE(server.Store().AllProcesses().empty());
 }
 
 TEST_F(ServerFunctions, TransferExpandLevelMustBeAWholeNumber) {
@@ -272,7 +272,24 @@ TEST_F(ServerFunctions, ProcessInfoListsOnlyTheUsersProcessesWithAllSevenTexts) 
   EXPECT_FALSE(ErrorsOf(nobody).any);
 
   ELMRequestXml empty = Answer("GetProcessInfoForUser", {{"USER", ""}});
-  EXPECT_EQ(ErrorsOf(empty).codes, std::vector<int>{1005});
+  EXPECT_FALSE(ErrorsOf(empty).any);
+  EXPECT_TRUE(AttributeOfNodes(empty, pd, "Activity").empty()) << "the empty user is not everybody";
+}
+
+TEST_F(ServerFunctions, ClientWithoutALoginTransfersAndListsUnderTheEmptyUser) {
+  givenSeed(R"(<ElmServerSeed><Process User="jdoe" Activity="Transfer" Status="Failed"/></ElmServerSeed>)");
+  ELMRequestXml sent = Answer("SendEnoviaObjectToTC", TransferAttrs(""));
+  EXPECT_FALSE(ErrorsOf(sent).any);
+  EXPECT_EQ(MessagesOf(sent).texts, std::vector<std::string>{"Transfer 1 of PRD-1000 recorded without a user name."});
+  ASSERT_EQ(server.Store().Transfers().size(), 1u);
+  EXPECT_EQ(server.Store().Transfers()[0].request.user, "");
+
+  ELMRequestXml processes = Answer("GetProcessInfoForUser", {{"USER", ""}});
+  EXPECT_FALSE(ErrorsOf(processes).any);
+  EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Activity"), std::vector<std::string>{"Transfer to Teamcenter"});
+  EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "User"), std::vector<std::string>{""});
+  ELMRequestXml other = Answer("GetProcessInfoForUser", {{"USER", "jdoe"}});
+  EXPECT_EQ(AttributeOfNodes(other, "/*/Response/*/PD", "Status"), std::vector<std::string>{"Failed"});
 }
 
 TEST_F(ServerFunctions, TextsOutsideAsciiAndXmlSpecialsTravelUnchanged) {

@@ -23,8 +23,7 @@ InProcessServer::InProcessServer(const std::string& basePath) {
   if (!elmserver::NormalizeBasePath(basePath, config.basePath, why)) throw std::runtime_error(why);
   config.maxBodyBytes = 8u << 20;
   m_server = std::make_unique<elmserver::ElmServer>(*m_store, config, nullptr);
-  if (m_server->Bind(why) < 0) throw std::runtime_error(why);
-  m_server->Start();
+  if (m_server->Bind(why) < 0 || !m_server->Start(why)) throw std::runtime_error(why);
   m_url = m_server->Url();
   setenv("ELM_SERVER_URL", m_url.c_str(), 1);
 }

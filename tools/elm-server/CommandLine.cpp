@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
 #include "PdmStore.h"
+#include "SafeText.h"
 #include "SeedFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -28,8 +30,8 @@ const std::map<std::string, Mode>& Subcommands() {
 
 std::string UsageText() {
   return R"(Usage:
-  elm-server [serve] [--db FILE] [--listen HOST:PORT] [--base-path PATH]
-             [--max-body BYTES] [--threads N] [--quiet]
+  elm-server [serve] [--db FILE] [--listen HOST:PORT] [--allow-remote]
+             [--base-path PATH] [--max-body BYTES] [--threads N] [--quiet]
   elm-server seed [--db FILE] SEEDFILE...
   elm-server list [--db FILE] numbers|transfers|processes|structures|settings
   elm-server set  [--db FILE] NAME VALUE
@@ -44,9 +46,12 @@ Options:
                      $XDG_DATA_HOME/elm-server/elm-server.db)
   --listen HOST:PORT address to listen on (default 127.0.0.1:8080; port 0
                      picks a free port, printed on standard output)
+  --allow-remote     let --listen name an address other than loopback; the
+                     server has no authentication, so anyone who reaches it
+                     can use it
   --base-path PATH   path in front of ELMRequest (default /)
   --max-body BYTES   largest request body accepted (default 8388608)
-  --threads N        requests answered at once (default 16)
+  --threads N        threads that serve connections (default 16)
   --quiet            no request log on standard error
 
 Settings (elm-server set NAME VALUE):
@@ -140,6 +145,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       cmd.server.threads = static_cast<int>(n);
       serveOnly = true;
       serveOption = a;
+    } else if (a == "--allow-remote") {
+      cmd.server.allowRemote = true;
+      serveOnly = true;
+      serveOption = a;
     } else if (a == "--quiet") {
       cmd.quiet = true;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -159,6 +168,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         error = "unknown command \"" + cmd.operands.front() + "\"; commands are serve, seed, list and set";
         return false;
       }
+      if (!cmd.server.allowRemote && !IsLoopbackHost(cmd.server.host)) {
+        error = "--listen " + cmd.server.host + ":" + std::to_string(cmd.server.port) +
+                " is not a loopback address; elm-server has no authentication, so listening where other machines "
+                "reach it needs --allow-remote";
+        return false;
+      }
       break;
     case Mode::Seed:
       if (cmd.operands.empty()) {
@@ -174,12 +189,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         return false;
       }
       break;
-    case Mode::Set:
+    case Mode::Set: {
       if (cmd.operands.size() != 2) {
         error = "set needs a setting name and a value";
         return false;
       }
+      const auto& known = KnownSettings();
+      if (std::find(known.begin(), known.end(), cmd.operands[0]) == known.end()) {
+        std::string list;
+        for (const auto& n : known) list += (list.empty() ? "" : ", ") + n;
+        error = "unknown setting \"" + Printable(cmd.operands[0]) + "\"; the settings are " + list;
+        return false;
+      }
       break;
+    }
     default:
       break;
   }
@@ -212,39 +235,55 @@ namespace {
 
 void PrintNodes(std::ostream& out, const std::vector<StructureNode>& nodes, int depth) {
   for (const auto& n : nodes) {
-    out << std::string(static_cast<std::size_t>(2 * depth + 2), ' ') << n.pn << " (" << n.in << ")\n";
+    out << std::string(static_cast<std::size_t>(2 * depth + 2), ' ') << Printable(n.pn) << " (" << Printable(n.in) << ")\n";
     PrintNodes(out, n.children, depth + 1);
   }
 }
 
+/// One line of tab-separated fields. Every field is escaped: values come
+/// from clients and seed files, and a tab or a line feed in one would make
+/// columns or rows that were never recorded.
+class Row {
+public:
+  explicit Row(std::ostream& out) : m_out(out) {}
+  ~Row() { m_out << '\n'; }
+  Row& operator<<(const std::string& field) {
+    if (m_fields++) m_out << '\t';
+    m_out << Printable(field);
+    return *this;
+  }
+  Row& operator<<(long long field) { return *this << std::to_string(field); }
+  Row& operator<<(bool field) { return *this << std::string(field ? "true" : "false"); }
+
+private:
+  std::ostream& m_out;
+  int m_fields = 0;
+};
+
 void List(PdmStore& store, const std::string& what, std::ostream& out) {
-  auto flag = [](bool b) { return b ? "true" : "false"; };
   if (what == "numbers") {
     out << "seq\tpart number\trequested by\trequest id\tissued at\n";
-    for (const auto& n : store.IssuedNumbers())
-      out << n.seq << '\t' << n.partNumber << '\t' << n.requestedBy << '\t' << n.requestId << '\t' << n.issuedAt << '\n';
+    for (const auto& n : store.IssuedNumbers()) Row(out) << n.seq << n.partNumber << n.requestedBy << n.requestId << n.issuedAt;
   } else if (what == "transfers") {
     out << "id\tuser\ttransfer type\ttype\tname\trevision\texpand\tforce\tremove existing\tconfiguration\tfolder only\t"
            "parallel\treceived at\n";
     for (const auto& t : store.Transfers()) {
       const auto& r = t.request;
-      out << t.id << '\t' << r.user << '\t' << r.transferType << '\t' << r.type << '\t' << r.name << '\t' << r.revision
-          << '\t' << r.expandLevel << '\t' << flag(r.force) << '\t' << flag(r.removeExisting) << '\t'
-          << flag(r.sendConfiguration) << '\t' << flag(r.folderOnly) << '\t' << flag(r.parallel) << '\t'
-          << t.receivedAt << '\n';
+      Row(out) << t.id << r.user << r.transferType << r.type << r.name << r.revision
+               << static_cast<long long>(r.expandLevel) << r.force << r.removeExisting << r.sendConfiguration
+               << r.folderOnly << r.parallel << t.receivedAt;
     }
   } else if (what == "processes") {
     out << "user\tactivity\tstatus\tdescription\tstart\tend\terror\n";
-    for (const auto& p : store.Processes(""))
-      out << p.user << '\t' << p.activity << '\t' << p.status << '\t' << p.description << '\t' << p.start << '\t'
-          << p.end << '\t' << p.errorMsg << '\n';
+    for (const auto& p : store.AllProcesses())
+      Row(out) << p.user << p.activity << p.status << p.description << p.start << p.end << p.errorMsg;
   } else if (what == "structures") {
     for (const auto& s : store.Structures()) {
-      out << s.context << " / " << s.name << (s.isDefault ? " (default)" : "") << '\n';
+      out << Printable(s.context) << " / " << Printable(s.name) << (s.isDefault ? " (default)" : "") << '\n';
       PrintNodes(out, s.roots, 0);
     }
   } else {
-    for (const auto& [name, value] : store.Settings()) out << name << " = " << value << '\n';
+    for (const auto& [name, value] : store.Settings()) out << Printable(name) << " = " << Printable(value) << '\n';
   }
 }
 
@@ -271,7 +310,7 @@ int RunAdmin(const CommandLine& cmd, const std::string& dbPath, std::ostream& ou
         return 0;
       case Mode::Set:
         store.SetSetting(cmd.operands[0], cmd.operands[1]);
-        out << cmd.operands[0] << " = " << cmd.operands[1] << '\n';
+        out << cmd.operands[0] << " = " << Printable(cmd.operands[1]) << '\n';
         return 0;
       default:
         return kUsageError;

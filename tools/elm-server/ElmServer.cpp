@@ -2,26 +2,49 @@
 
 #include "PdmStore.h"
 #include "RequestHandler.h"
+#include "SafeText.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <optional>
+#include <strings.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace elmserver {
-namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Set by the pre-routing handler; the same pool thread then runs the
-// handler or the error handler of that request, which read it.
-thread_local Clock::time_point t_requestStart;
+/// One request on its way through the server, from its head to its answer.
+struct Exchange {
+  Clock::time_point start = Clock::now();
+  std::string method;
+  std::string path;
+  std::string body;
+  std::size_t received = 0;  ///< body bytes seen, kept or dropped
+  bool refused = false;      ///< answered with refusal, whatever the body holds
+  unsigned refusalStatus = 0;
+  elmserver::Answer refusal;
+  std::size_t drainUntil = 0;  ///< a refused body longer than this closes the connection
+  bool closeAtOnce = false;    ///< the body cannot be read to its end; refuse without waiting for it
+  bool underWay = false;       ///< read in full and counted among the answers under way
+  bool logged = false;
+};
+
+namespace {
 
 double MillisSince(Clock::time_point start) {
-  // An HTTP request too broken to be routed never set the start.
-  if (start == Clock::time_point{}) return 0.0;
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
@@ -47,6 +70,45 @@ std::string Outcome(const Answer& a) {
 
 constexpr const char* kXmlType = "application/xml; charset=utf-8";
 
+std::optional<std::string> Header(MHD_Connection* c, const char* name) {
+  const char* v = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
+  if (!v) return std::nullopt;
+  return std::string(v);
+}
+
+bool HasBody(MHD_Connection* c) {
+  auto length = Header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
+  return (length && *length != "0") || Header(c, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+}
+
+bool ExpectsContinue(MHD_Connection* c) {
+  auto expect = Header(c, MHD_HTTP_HEADER_EXPECT);
+  return expect && strcasecmp(expect->c_str(), "100-continue") == 0;
+}
+
+std::string DroppedBecause(int code) {
+  switch (code) {
+    case MHD_REQUEST_TERMINATED_TIMEOUT_REACHED:
+      return "dropped (silent for " + std::to_string(kIdleSeconds) + " s)";
+    case MHD_REQUEST_TERMINATED_DAEMON_SHUTDOWN:
+      return "dropped (server stopping)";
+    case MHD_REQUEST_TERMINATED_READ_ERROR:
+    case MHD_REQUEST_TERMINATED_CLIENT_ABORT:
+      return "dropped (client closed the connection)";
+    default:
+      return "dropped (connection failed)";
+  }
+}
+
+/// Connections served at once: as many as the descriptor limit leaves room
+/// for beside the database and the polling threads' own descriptors.
+unsigned ConnectionLimit() {
+  rlimit lim{};
+  rlim_t files = getrlimit(RLIMIT_NOFILE, &lim) == 0 ? lim.rlim_cur : 1024;
+  if (files == RLIM_INFINITY || files > 1064) files = 1064;
+  return files > 80 ? static_cast<unsigned>(files - 64) : 16u;
+}
+
 }  // namespace
 
 bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why) {
@@ -64,114 +126,273 @@ bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why
   return true;
 }
 
-ElmServer::ElmServer(PdmStore& store, ServerConfig config, std::ostream* log)
-    : m_store(store), m_config(std::move(config)), m_log(log), m_handler(std::make_unique<RequestHandler>(store)),
-      m_server(std::make_unique<httplib::Server>()) {
-  auto& svr = *m_server;
-  // Without it every kept-alive answer waits about 40 ms: header and body
-  // leave in two sends and meet the client's delayed ACK.
-  svr.set_tcp_nodelay(true);
-  // httplib's default adds SO_REUSEPORT, with which a second server on the
-  // same port binds without complaint and the two share the connections.
-  // SO_REUSEADDR alone still lets a restarted server take its port at once.
-  svr.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  int threads = m_config.threads > 0 ? m_config.threads : 1;
-  svr.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
-  // A larger body is read and dropped without being kept, then answered 413.
-  svr.set_payload_max_length(m_config.maxBodyBytes);
-  // Each connection holds a pool thread while it is read, so a client that
-  // connects and stays silent must let go soon; the plug-in sends its whole
-  // request at once, and the timeout applies to each read, not the body.
-  svr.set_read_timeout(5, 0);
-  svr.set_write_timeout(30, 0);
-  svr.set_keep_alive_timeout(2);
-
-  const std::string endpoint = m_config.basePath + "ELMRequest";
-
-  svr.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-    t_requestStart = Clock::now();
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-
-  svr.Post(".*", [this, endpoint](const httplib::Request& req, httplib::Response& res) {
-    if (req.path != endpoint) {
-      res.status = 404;
-      return;
-    }
-    Answer a = m_handler->Handle(req.body);
-    // The client reads only the body; errors travel in it with status 200.
-    res.status = 200;
-    res.set_content(std::move(a.body), kXmlType);
-    Log(a.requestName, a.requestId, Outcome(a), MillisSince(t_requestStart));
-  });
-
-  svr.set_error_handler([this, endpoint](const httplib::Request& req, httplib::Response& res) {
-    Answer a;
-    if (res.status == 413) {
-      a = RequestHandler::ErrorAnswer(ErrorCode::BodyTooLarge,
-                                      "The request body is larger than this server accepts (" +
-                                          std::to_string(m_config.maxBodyBytes) + " bytes).");
-    } else if (res.status == 404 && req.path == endpoint) {
-      res.status = 405;
-      res.set_header("Allow", "POST");
-      a = RequestHandler::ErrorAnswer(ErrorCode::NoSuchEndpoint, "Requests to " + endpoint + " must be sent with POST.");
-    } else if (res.status == 404) {
-      a = RequestHandler::ErrorAnswer(ErrorCode::NoSuchEndpoint,
-                                      "Nothing is served at " + req.path + "; requests go to " + endpoint + " with POST.");
-    } else {
-      a = RequestHandler::ErrorAnswer(ErrorCode::NotXml,
-                                      "The HTTP request could not be read (status " + std::to_string(res.status) + ").");
-    }
-    res.set_content(std::move(a.body), kXmlType);
-    Log(req.method + " " + req.path, "-", Outcome(a) + " (HTTP " + std::to_string(res.status) + ")",
-        MillisSince(t_requestStart));
-  });
-
-  svr.set_exception_handler([this](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
-    std::string why = "unknown failure";
-    try {
-      std::rethrow_exception(ep);
-    } catch (const std::exception& e) {
-      why = e.what();
-    } catch (...) {
-    }
-    Answer a = RequestHandler::ErrorAnswer(ErrorCode::StoreFailure, "The server could not answer: " + why + ".");
-    res.status = 500;
-    res.set_content(std::move(a.body), kXmlType);
-    Log("-", "-", Outcome(a) + " (" + why + ")", MillisSince(t_requestStart));
-  });
+bool IsLoopbackHost(const std::string& host) {
+  if (strcasecmp(host.c_str(), "localhost") == 0) return true;
+  in_addr v4{};
+  if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, host.c_str(), &v6) == 1) {
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+  }
+  return false;
 }
 
-ElmServer::~ElmServer() { Stop(); }
+struct ElmServer::Callbacks {
+  static MHD_Result OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
+                              const char* data, size_t* size, void** context) noexcept {
+    auto& self = *static_cast<ElmServer*>(cls);
+    try {
+      auto* ex = static_cast<Exchange*>(*context);
+      if (!ex) {
+        // The head is complete: decide what can be decided before the body.
+        auto fresh = std::make_unique<Exchange>();
+        fresh->method = method;
+        fresh->path = url;
+        self.Screen(c, *fresh);
+        ex = fresh.release();
+        *context = ex;
+        // A client that waits for "100 Continue" never sends the refused
+        // body, and one without a body has nothing left to send.
+        if (ex->refused && (ex->closeAtOnce || !HasBody(c) || ExpectsContinue(c)))
+          return static_cast<MHD_Result>(self.Respond(c, *ex));
+        return MHD_YES;
+      }
+      if (*size > 0) {
+        std::size_t n = *size;
+        *size = 0;
+        ex->received += n;
+        if (!ex->refused) {
+          // Counted as it arrives, whatever the framing: a chunked body
+          // declares no length to check up front.
+          if (ex->received > self.m_config.maxBodyBytes) {
+            self.Screen(c, *ex);
+            std::string().swap(ex->body);
+          } else {
+            ex->body.append(data, n);
+          }
+        }
+        if (ex->refused && ex->received > ex->drainUntil) {
+          self.Log(ex->method + " " + ex->path, "-",
+                   "dropped (body went on past " + std::to_string(ex->received) + " bytes)", MillisSince(ex->start));
+          ex->logged = true;
+          return MHD_NO;
+        }
+        return MHD_YES;
+      }
+      return static_cast<MHD_Result>(self.Respond(c, *ex));
+    } catch (...) {
+      // Out of memory, most likely: give up this connection, not the server.
+      return MHD_NO;
+    }
+  }
+
+  static void OnCompleted(void* cls, MHD_Connection*, void** context, MHD_RequestTerminationCode code) noexcept {
+    std::unique_ptr<Exchange> ex(static_cast<Exchange*>(*context));
+    *context = nullptr;
+    if (ex) static_cast<ElmServer*>(cls)->Finished(*ex, code);
+  }
+};
+
+ElmServer::ElmServer(PdmStore& store, ServerConfig config, std::ostream* log)
+    : m_store(store), m_config(std::move(config)), m_endpoint(m_config.basePath + "ELMRequest"), m_log(log),
+      m_handler(std::make_unique<RequestHandler>(store)) {}
+
+ElmServer::~ElmServer() {
+  Stop();
+  if (m_listenFd >= 0) ::close(m_listenFd);
+}
+
+void ElmServer::Screen(MHD_Connection* c, Exchange& ex) const {
+  auto refuse = [&ex](unsigned status, elmserver::Answer a) {
+    ex.refused = true;
+    ex.refusalStatus = status;
+    ex.refusal = std::move(a);
+    ex.drainUntil = ex.received + kDrainBytes;
+  };
+  const std::string tooLarge =
+      "The request body is larger than this server accepts (" + std::to_string(m_config.maxBodyBytes) + " bytes).";
+  if (ex.received > m_config.maxBodyBytes) {
+    refuse(413, RequestHandler::ErrorAnswer(ErrorCode::BodyTooLarge, tooLarge));
+    return;
+  }
+  if (ex.path != m_endpoint) {
+    refuse(404, RequestHandler::ErrorAnswer(ErrorCode::NoSuchEndpoint, "Nothing is served at " + ex.path +
+                                                                            "; requests go to " + m_endpoint +
+                                                                            " with POST."));
+    return;
+  }
+  if (ex.method != "POST") {
+    refuse(405, RequestHandler::ErrorAnswer(ErrorCode::NoSuchEndpoint, "Requests to " + m_endpoint + " must be sent with POST."));
+    return;
+  }
+  // The plug-in never compresses; a compressed body would have to be
+  // inflated to be measured, and a small one can inflate without bound.
+  if (auto enc = Header(c, MHD_HTTP_HEADER_CONTENT_ENCODING); enc && strcasecmp(enc->c_str(), "identity") != 0) {
+    refuse(415, RequestHandler::ErrorAnswer(ErrorCode::NotXml, "The request body is encoded (Content-Encoding: " + *enc +
+                                                                   "); this server reads only plain XML."));
+    return;
+  }
+  if (auto te = Header(c, MHD_HTTP_HEADER_TRANSFER_ENCODING); te && strcasecmp(te->c_str(), "chunked") != 0) {
+    // Where such a body ends cannot be known, so it cannot be read past.
+    refuse(501, RequestHandler::ErrorAnswer(ErrorCode::NotXml, "The request's Transfer-Encoding \"" + *te +
+                                                                   "\" is not supported; send the body with a "
+                                                                   "Content-Length or chunked."));
+    ex.closeAtOnce = true;
+    return;
+  }
+  if (auto length = Header(c, MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+    unsigned long long n = 0;
+    auto [end, ec] = std::from_chars(length->data(), length->data() + length->size(), n);
+    if (ec == std::errc() && end == length->data() + length->size() && n > m_config.maxBodyBytes)
+      refuse(413, RequestHandler::ErrorAnswer(ErrorCode::BodyTooLarge, tooLarge));
+  }
+}
+
+int ElmServer::Respond(MHD_Connection* c, Exchange& ex) {
+  {
+    std::lock_guard lock(m_flightMutex);
+    ++m_inFlight;
+  }
+  ex.underWay = true;
+  if (ex.refused) {
+    Log(ex.method + " " + ex.path, "-", Outcome(ex.refusal) + " (HTTP " + std::to_string(ex.refusalStatus) + ")",
+        MillisSince(ex.start));
+    return Send(c, ex.refusalStatus, std::move(ex.refusal.body));
+  }
+  Answer a;
+  unsigned status = 200;  // the client reads only the body; errors travel in it
+  try {
+    a = m_handler->Handle(ex.body);
+    Log(a.requestName, a.requestId, Outcome(a), MillisSince(ex.start));
+  } catch (const std::exception& e) {
+    a = RequestHandler::ErrorAnswer(ErrorCode::StoreFailure, std::string("The server could not answer: ") + e.what() + ".");
+    status = 500;
+    Log("-", "-", Outcome(a) + " (" + e.what() + ")", MillisSince(ex.start));
+  }
+  std::string().swap(ex.body);
+  return Send(c, status, std::move(a.body));
+}
+
+int ElmServer::Send(MHD_Connection* c, unsigned status, std::string body) {
+  auto* text = new std::string(std::move(body));
+  MHD_Response* r = MHD_create_response_from_buffer_with_free_callback_cls(
+      text->size(), text->data(), [](void* p) { delete static_cast<std::string*>(p); }, text);
+  if (!r) {
+    delete text;
+    return MHD_NO;
+  }
+  MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, kXmlType);
+  if (status == 405) MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "POST");
+  // A stopping server takes no further request on this connection.
+  if (m_stopping) MHD_add_response_header(r, MHD_HTTP_HEADER_CONNECTION, "close");
+  MHD_Result queued = MHD_queue_response(c, status, r);
+  MHD_destroy_response(r);
+  return queued;
+}
+
+void ElmServer::Finished(Exchange& ex, int code) {
+  if (ex.underWay) {
+    std::lock_guard lock(m_flightMutex);
+    if (--m_inFlight == 0) m_flightDone.notify_all();
+  } else if (!ex.logged) {
+    Log(ex.method + " " + ex.path, "-", DroppedBecause(code), MillisSince(ex.start));
+  }
+}
 
 int ElmServer::Bind(std::string& why) {
-  if (m_config.port == 0) {
-    m_port = m_server->bind_to_any_port(m_config.host);
-  } else {
-    m_port = m_server->bind_to_port(m_config.host, m_config.port) ? m_config.port : -1;
+  const std::string where = m_config.host + ":" + std::to_string(m_config.port);
+  if (!m_config.allowRemote && !IsLoopbackHost(m_config.host)) {
+    why = "cannot listen on " + where + ": not a loopback address, and remote listening was not allowed";
+    return -1;
   }
-  if (m_port < 0)
-    why = "cannot listen on " + m_config.host + ":" + std::to_string(m_config.port) +
-          " (address in use, or not an address of this machine)";
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(m_config.port);
+  int rc = getaddrinfo(m_config.host.empty() ? nullptr : m_config.host.c_str(), port.c_str(), &hints, &found);
+  if (rc != 0) {
+    why = "cannot listen on " + where + ": " + (rc == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(rc));
+    return -1;
+  }
+  int err = 0;
+  for (addrinfo* ai = found; ai && m_listenFd < 0; ai = ai->ai_next) {
+    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
+    if (fd < 0) {
+      err = errno;
+      continue;
+    }
+    // SO_REUSEADDR lets a restarted server take its port at once; no
+    // SO_REUSEPORT, with which a second server would bind without complaint
+    // and the two would share the connections.
+    int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+      err = errno;
+      ::close(fd);
+      continue;
+    }
+    m_listenFd = fd;
+  }
+  freeaddrinfo(found);
+  if (m_listenFd < 0) {
+    why = "cannot listen on " + where + ": " + std::strerror(err);
+    return -1;
+  }
+  sockaddr_storage bound{};
+  socklen_t len = sizeof bound;
+  getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&bound), &len);
+  m_port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
   return m_port;
 }
 
-void ElmServer::Start() {
-  m_thread = std::thread([this] { m_server->listen_after_bind(); });
-  // stop() before the accept loop has begun would be lost and leave the
-  // thread running, so Start returns only once the loop runs.
-  auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!m_server->is_running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+bool ElmServer::Start(std::string& why) {
+  if (m_listenFd < 0) {
+    why = "cannot start serving: the server is not bound";
+    return false;
+  }
+  // Every connection is read by whichever polling thread holds it, a few
+  // bytes at a time as they come; none is ever waited on. --threads sets how
+  // many such threads there are, and so how many requests are answered at
+  // the same moment.
+  unsigned threads = static_cast<unsigned>(m_config.threads > 1 ? m_config.threads : 1);
+  unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC;
+  errno = 0;
+  if (threads > 1) {
+    m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Callbacks::OnRequest, this, MHD_OPTION_LISTEN_SOCKET,
+                                m_listenFd, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT,
+                                kIdleSeconds, MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(), MHD_OPTION_NOTIFY_COMPLETED,
+                                &Callbacks::OnCompleted, this, MHD_OPTION_END);
+  } else {
+    m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Callbacks::OnRequest, this, MHD_OPTION_LISTEN_SOCKET,
+                                m_listenFd, MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_LIMIT,
+                                ConnectionLimit(), MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::OnCompleted, this,
+                                MHD_OPTION_END);
+  }
+  if (!m_daemon) {
+    why = std::string("cannot start serving: ") + (errno ? std::strerror(errno) : "the HTTP library refused to start");
+    return false;
+  }
+  return true;
 }
 
 void ElmServer::Stop() {
-  if (m_thread.joinable()) {
-    m_server->stop();
-    m_thread.join();
+  if (!m_daemon) return;
+  m_stopping = true;
+  // No new connection from here on; the socket is ours to close.
+  MHD_socket listening = MHD_quiesce_daemon(m_daemon);
+  if (listening != MHD_INVALID_SOCKET) ::close(listening);
+  m_listenFd = -1;
+  {
+    std::unique_lock lock(m_flightMutex);
+    m_flightDone.wait_for(lock, std::chrono::milliseconds(kStopGraceMillis), [this] { return m_inFlight == 0; });
   }
+  // Closes every connection still open, slow or stalled ones included.
+  MHD_stop_daemon(m_daemon);
+  m_daemon = nullptr;
 }
 
 std::string ElmServer::Url() const {
@@ -183,7 +404,9 @@ void ElmServer::Log(const std::string& name, const std::string& id, const std::s
   if (!m_log) return;
   char dur[32];
   std::snprintf(dur, sizeof dur, "%.1f ms", ms);
-  std::string line = UtcTimestamp() + " " + name + " id=" + id + " " + outcome + " " + dur + "\n";
+  // Name, id and path are the client's: escaped, they can neither start a
+  // line of their own nor hide the rest of this one.
+  std::string line = UtcTimestamp() + " " + Printable(name) + " id=" + Printable(id) + " " + outcome + " " + dur + "\n";
   std::lock_guard lock(m_logMutex);
   *m_log << line << std::flush;
 }

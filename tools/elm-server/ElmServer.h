@@ -1,35 +1,53 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 
-namespace httplib {
-class Server;
-}
+struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace elmserver {
 
 class PdmStore;
 class RequestHandler;
+struct Exchange;
 
 struct ServerConfig {
   std::string host = "127.0.0.1";
   int port = 8080;                   ///< 0: any free port
   std::string basePath = "/";        ///< requests go to basePath + "ELMRequest"
   std::size_t maxBodyBytes = 8u << 20;
-  int threads = 16;
+  int threads = 16;                  ///< threads that read connections and answer requests
+  bool allowRemote = false;          ///< a host other than loopback may be listened on
 };
+
+/// A client that sends nothing for this long, while sending its request or
+/// between requests, is dropped.
+inline constexpr unsigned kIdleSeconds = 5;
+/// How long Stop() lets answers under way reach their clients.
+inline constexpr unsigned kStopGraceMillis = 2000;
+/// Bytes of a refused request's body that are read and dropped, so that its
+/// client, still sending, gets to read the refusal; beyond them the
+/// connection is closed.
+inline constexpr std::size_t kDrainBytes = 64u << 20;
 
 /// Normalises a base path to "/", or "/a/b/": a leading and a trailing slash.
 /// Gives false (and why) for text that cannot be a URL path.
 bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why);
+/// True for "localhost" and for addresses in 127.0.0.0/8 and ::1 (also in
+/// their IPv4-mapped form).
+bool IsLoopbackHost(const std::string& host);
 
 /// The HTTP side: one POST endpoint on loopback (or the given host), the
 /// request log, and the error answers for what never reaches a function.
+///
+/// Connections are multiplexed over a few polling threads (libmicrohttpd),
+/// so a client that sends slowly costs a socket and a buffer, never a thread.
 class ElmServer {
 public:
   /// log receives one line per request; null keeps the server quiet.
@@ -38,12 +56,14 @@ public:
   ElmServer(const ElmServer&) = delete;
   ElmServer& operator=(const ElmServer&) = delete;
 
-  /// Binds the socket; connections queue from here on. Gives the port, or
+  /// Binds and listens; connections queue from here on. Gives the port, or
   /// -1 with the reason in why.
   int Bind(std::string& why);
-  /// Serves on a thread of its own; returns once the server accepts.
-  void Start();
-  /// Stops accepting, finishes the answers under way and joins the thread.
+  /// Starts serving on threads of its own. False, with why, when the
+  /// threads cannot be started.
+  bool Start(std::string& why);
+  /// Stops accepting, lets the answers under way go out (for at most
+  /// kStopGraceMillis), then closes every connection and joins the threads.
   void Stop();
 
   int Port() const { return m_port; }
@@ -51,16 +71,30 @@ public:
   std::string Url() const;
 
 private:
+  struct Callbacks;
+  friend struct Callbacks;
+
+  /// Decides from the request head alone whether the request is refused.
+  void Screen(MHD_Connection* connection, Exchange& ex) const;
+  int Respond(MHD_Connection* connection, Exchange& ex);
+  int Send(MHD_Connection* connection, unsigned status, std::string body);
   void Log(const std::string& name, const std::string& id, const std::string& outcome, double ms);
+  void Finished(Exchange& ex, int terminationCode);
 
   PdmStore& m_store;
   ServerConfig m_config;
+  std::string m_endpoint;
   std::ostream* m_log;
   std::mutex m_logMutex;
   std::unique_ptr<RequestHandler> m_handler;
-  std::unique_ptr<httplib::Server> m_server;
-  std::thread m_thread;
+  MHD_Daemon* m_daemon = nullptr;
+  int m_listenFd = -1;
   int m_port = -1;
+
+  std::mutex m_flightMutex;
+  std::condition_variable m_flightDone;
+  int m_inFlight = 0;  ///< requests read in full whose answer has not gone out yet
+  std::atomic<bool> m_stopping{false};
 };
 
 }  // namespace elmserver

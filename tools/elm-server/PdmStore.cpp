@@ -1,11 +1,17 @@
 #include "PdmStore.h"
 
+#include "SafeText.h"
+
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <map>
+#include <unistd.h>
 
 namespace elmserver {
 namespace {
@@ -151,6 +157,22 @@ void Exec(sqlite3* db, const char* sql) {
   }
 }
 
+/// The system's reason behind SQLite's last failure, as " (reason)", when
+/// that failure was the file system's; empty otherwise.
+std::string SystemReason(sqlite3* db) {
+  switch (sqlite3_extended_errcode(db) & 0xff) {
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      if (int err = sqlite3_system_errno(db)) return " (" + std::string(std::strerror(err)) + ")";
+      break;
+    default:
+      break;
+  }
+  return {};
+}
+
 bool ParseDigits(const std::string& v, int& digits) {
   if (v.empty() || v.size() > 2) return false;
   for (char c : v)
@@ -182,6 +204,41 @@ void ReadNodes(sqlite3* db, long long structureId, std::vector<StructureNode>& r
 
 }  // namespace
 
+const std::vector<std::string>& KnownSettings() {
+  static const std::vector<std::string> names = {setting::kShowSendConfiguration, setting::kUseBookmark,
+                                                 setting::kPartNumberPrefix, setting::kPartNumberDigits,
+                                                 setting::kNamesListForm};
+  return names;
+}
+
+bool IsValidSettingValue(const std::string& name, const std::string& value, std::string& why) {
+  auto refuse = [&](const std::string& what) {
+    why = name + " must be " + what + ", not \"" + Printable(value) + "\"";
+    return false;
+  };
+  if (name == setting::kShowSendConfiguration || name == setting::kUseBookmark) {
+    if (value != "true" && value != "false") return refuse("true or false");
+  } else if (name == setting::kPartNumberDigits) {
+    int digits = 0;
+    if (!ParseDigits(value, digits)) return refuse("a number from 1 to 18");
+  } else if (name == setting::kNamesListForm) {
+    if (value != "joined" && value != "elements") return refuse("joined or elements");
+  } else if (name == setting::kPartNumberPrefix) {
+    // Every number the server issues starts with it, so it must be fit for
+    // an answer, an identifier and a log line.
+    std::size_t chars = 0;
+    for (char c : value) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (!IsPrintableUtf8(value) || chars > kMaxPrefixChars)
+      return refuse("at most " + std::to_string(kMaxPrefixChars) + " characters of UTF-8 text without control characters");
+  } else {
+    std::string known;
+    for (const auto& n : KnownSettings()) known += (known.empty() ? "" : ", ") + n;
+    why = "unknown setting \"" + Printable(name) + "\"; the settings are " + known;
+    return false;
+  }
+  return true;
+}
+
 bool IsValidStructureName(const std::string& name, std::string& why) {
   if (name.empty()) {
     why = "a structure name must not be empty";
@@ -199,9 +256,22 @@ PdmStore::PdmStore(const std::string& path) {
                            nullptr);
   if (rc != SQLITE_OK) {
     std::string why = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+    // SQLite's "unable to open database file" hides whether the directory
+    // is missing or forbidden; the system's reason says which.
+    if (m_db) why += SystemReason(m_db);
     sqlite3_close(m_db);
     m_db = nullptr;
     throw StoreError("cannot open database " + path + ": " + why);
+  }
+  if (sqlite3_db_readonly(m_db, "main") == 1) {
+    // SQLite quietly falls back to reading a file it may not write; every
+    // part number would then fail only when it is asked for.
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    std::string why = fd < 0 ? std::strerror(errno) : "SQLite opened it read-only";
+    if (fd >= 0) ::close(fd);
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    throw StoreError("cannot write database " + path + ": " + why);
   }
   try {
     // Admin commands and a running server share the file; a writer waits for
@@ -220,9 +290,13 @@ PdmStore::PdmStore(const std::string& path) {
     Exec(m_db, "PRAGMA synchronous = FULL");
     Migrate();
   } catch (const StoreError& e) {
+    std::string why = e.what();
+    // A directory the write-ahead log cannot be created in fails here, with
+    // SQLite's text alone saying only that a file could not be opened.
+    why += SystemReason(m_db);
     sqlite3_close(m_db);
     m_db = nullptr;
-    throw StoreError(path + ": " + e.what());
+    throw StoreError(path + ": " + why);
   } catch (...) {
     sqlite3_close(m_db);
     m_db = nullptr;
@@ -395,8 +469,17 @@ std::vector<ProcessRecord> PdmStore::Processes(const std::string& user) {
   std::lock_guard lock(m_mutex);
   Statement st(m_db,
                "SELECT activity, status, description, start, end, user, error_msg FROM processes "
-               "WHERE ?1 = '' OR user = ?1 ORDER BY id");
+               "WHERE user = ?1 ORDER BY id");
   st.Bind(1, user);
+  std::vector<ProcessRecord> out;
+  while (st.Step())
+    out.push_back({st.Text(0), st.Text(1), st.Text(2), st.Text(3), st.Text(4), st.Text(5), st.Text(6)});
+  return out;
+}
+
+std::vector<ProcessRecord> PdmStore::AllProcesses() {
+  std::lock_guard lock(m_mutex);
+  Statement st(m_db, "SELECT activity, status, description, start, end, user, error_msg FROM processes ORDER BY id");
   std::vector<ProcessRecord> out;
   while (st.Step())
     out.push_back({st.Text(0), st.Text(1), st.Text(2), st.Text(3), st.Text(4), st.Text(5), st.Text(6)});
@@ -482,16 +565,8 @@ void PdmStore::SetSetting(const std::string& name, const std::string& value) {
 }
 
 void PdmStore::SetSettingLocked(const std::string& name, const std::string& value) {
-  if (name.empty()) throw StoreConflict("a setting needs a name");
-  if (name == setting::kShowSendConfiguration || name == setting::kUseBookmark) {
-    if (value != "true" && value != "false") throw StoreConflict(name + " must be true or false, not \"" + value + "\"");
-  } else if (name == setting::kPartNumberDigits) {
-    int digits = 0;
-    if (!ParseDigits(value, digits)) throw StoreConflict(name + " must be a number from 1 to 18, not \"" + value + "\"");
-  } else if (name == setting::kNamesListForm) {
-    if (value != "joined" && value != "elements")
-      throw StoreConflict(name + " must be joined or elements, not \"" + value + "\"");
-  }
+  std::string why;
+  if (!IsValidSettingValue(name, value, why)) throw StoreConflict(why);
   Statement st(m_db, "INSERT INTO settings(name, value) VALUES (?1, ?2) ON CONFLICT(name) DO UPDATE SET value = ?2");
   st.Bind(1, name).Bind(2, value).Run();
 }

@@ -123,8 +123,11 @@ public:
   std::vector<TransferRecord> Transfers();
 
   void AddProcess(const ProcessRecord& process);
-  /// The user's processes, oldest first; an empty user lists everybody's.
+  /// The user's processes, oldest first. The empty user is a user like any
+  /// other: clients send it when they cannot read their login.
   std::vector<ProcessRecord> Processes(const std::string& user);
+  /// Everybody's processes, oldest first.
+  std::vector<ProcessRecord> AllProcesses();
 
   /// Stores (or replaces) a structure under its context and name.
   void PutStructure(const NamedStructure& structure);
@@ -134,7 +137,9 @@ public:
 
   /// The stored value, or the built-in default of a known setting, or "".
   std::string Setting(const std::string& name);
-  /// Validates known settings (booleans, digits, list form); throws StoreConflict.
+  /// Refuses (StoreConflict) a name that is not one of KnownSettings() and a
+  /// value the setting cannot take, so nothing a client reads is ever
+  /// spelled from an unchecked value.
   void SetSetting(const std::string& name, const std::string& value);
   std::vector<std::pair<std::string, std::string>> Settings();
 
@@ -169,6 +174,14 @@ void PdmStore::InTransaction(F&& body) {
     throw;
   }
 }
+
+/// The names of the settings, in the order the help lists them.
+const std::vector<std::string>& KnownSettings();
+/// Checks a value for a known setting; false (and why) when it cannot take it.
+bool IsValidSettingValue(const std::string& name, const std::string& value, std::string& why);
+
+/// The longest part-number prefix accepted, in characters.
+inline constexpr std::size_t kMaxPrefixChars = 32;
 
 /// Validates a structure name: not empty, no list separator in it.
 bool IsValidStructureName(const std::string& name, std::string& why);

@@ -1,6 +1,7 @@
 #include "RequestHandler.h"
 
 #include "PdmStore.h"
+#include "SafeText.h"
 
 #include <pugixml.hpp>
 
@@ -17,7 +18,23 @@ struct StringWriter : pugi::xml_writer {
   void write(const void* data, std::size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
 
+/// Replaces what XML forbids in every value of the tree. Values come from
+/// clients and from the store, and pugixml writes whatever bytes it holds,
+/// so an echoed control character or a stored byte that is not UTF-8 would
+/// otherwise make the whole answer unreadable.
+struct XmlSafeWalker : pugi::xml_tree_walker {
+  bool for_each(pugi::xml_node& node) override {
+    for (pugi::xml_attribute a : node.attributes())
+      if (!IsXmlSafe(a.value())) a.set_value(XmlSafe(a.value()).c_str());
+    if ((node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) && !IsXmlSafe(node.value()))
+      node.set_value(XmlSafe(node.value()).c_str());
+    return true;
+  }
+};
+
 std::string Serialize(pugi::xml_document& doc) {
+  XmlSafeWalker safe;
+  doc.traverse(safe);
   StringWriter w;
   doc.save(w, "", pugi::format_raw, pugi::encoding_utf8);
   return std::move(w.out);
@@ -139,7 +156,9 @@ void SendEnoviaObjectToTC(PdmStore& store, const Attributes& attrs, const std::s
   auto exp = RequireFlag(attrs, "3DEXP", reply);
   if (exp && !*exp)
     reply.Error(ErrorCode::InvalidValue, "The request attribute \"3DEXP\" must be true: only 3DEXPERIENCE clients are served.");
-  auto user = Require(attrs, "user", reply);
+  // A client that cannot read its login still sends the transfer, with an
+  // empty user; it is recorded under that empty user.
+  auto user = Require(attrs, "user", reply, true);
   auto type = Require(attrs, "type", reply);
   auto name = Require(attrs, "name", reply);
   // Folders and bookmarks may have no revision.
@@ -180,7 +199,8 @@ void SendEnoviaObjectToTC(PdmStore& store, const Attributes& attrs, const std::s
   t.parallel = *parallel;
   TransferRecord rec = store.RecordTransfer(t);
   reply.Attribute("TransferId", std::to_string(rec.id));
-  reply.Message(2000, "Transfer " + std::to_string(rec.id) + " of " + t.name + " recorded for " + t.user + ".");
+  reply.Message(2000, "Transfer " + std::to_string(rec.id) + " of " + t.name +
+                          (t.user.empty() ? " recorded without a user name." : " recorded for " + t.user + "."));
 }
 
 void GetStructureNames(PdmStore& store, const Attributes& attrs, const std::string&, Reply& reply) {
@@ -227,7 +247,9 @@ void GetStructureForName(PdmStore& store, const Attributes& attrs, const std::st
 }
 
 void GetProcessInfoForUser(PdmStore& store, const Attributes& attrs, const std::string&, Reply& reply) {
-  auto user = Require(attrs, "USER", reply);
+  // The empty user has processes of its own: the transfers of clients that
+  // could not read their login.
+  auto user = Require(attrs, "USER", reply, true);
   if (!user) return;
   auto list = reply.Element("Processes");
   for (const auto& p : store.Processes(*user)) {
