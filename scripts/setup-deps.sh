@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang pkg-config
-  libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev libmicrohttpd-dev libsqlite3-dev nlohmann-json3-dev
+  libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev libmicrohttpd-dev libsqlite3-dev nlohmann-json3-dev libexpat1-dev
   libssl-dev openssl
   googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core

@@ -108,9 +108,9 @@ TEST(ServerExecutable, UnopenableDatabaseOrPortInUseEndsTheServerWithItsReason) 
   elmtest::ScratchDir dir;
   const std::string missing = dir.File("missing/dir/pdm.db"), taken = "127.0.0.1:" + std::to_string(busy.Port());
   for (auto [args, reason] : {std::pair{std::vector<std::string>{"--db", missing, "--listen", "127.0.0.1:0"},
-                                        "cannot open database " + missing},
+                                        "cannot create database " + missing + ": No such file or directory"},
                               std::pair{std::vector<std::string>{"--db", dir.File("pdm.db"), "--listen", taken},
-                                        "cannot listen on " + taken}}) {
+                                        "cannot listen on " + taken + ": Address already in use"}}) {
     RunResult r = RunServerExecutable(args);
     EXPECT_EQ(r.exitCode, 1) << reason;
     EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +90,24 @@ int WaitBounded(int pid, int seconds) {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env) {
+  RunOptions options;
+  options.env = env;
+  return RunProcess(program, args, options);
+}
+
+bool RunningAsRoot() { return geteuid() == 0; }
+
+void DropRootPrivileges() {
+  if (geteuid() != 0) return;
+  const gid_t nobodyGroup = 65534;
+  const uid_t nobody = 65534;
+  if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobody) != 0) {
+    std::fprintf(stderr, "cannot become nobody: %s\n", std::strerror(errno));
+    _exit(127);
+  }
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
   ProcessResult result;
   int out[2], err[2];
   if (pipe(out) != 0) return result;
@@ -105,16 +124,30 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     close(out[1]);
     close(err[0]);
     close(err[1]);
-    ExecChild(program, args, env);
+    if (options.beforeExec) options.beforeExec();
+    ExecChild(program, args, options.env);
   }
   close(out[1]);
   close(err[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  bool killed = false;
   // Read both streams together, so a child that fills one pipe never blocks.
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    int waitMs = -1;
+    if (options.timeoutSeconds > 0 && !killed) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        // Its pipes close with it, which ends this loop.
+        kill(pid, SIGKILL);
+        killed = true;
+      }
+      waitMs = killed ? -1 : static_cast<int>(left.count());
+    }
+    int ready = poll(fds, 2, waitMs);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -133,7 +166,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   }
   int status = 0;
   if (pid > 0) waitpid(pid, &status, 0);
-  result.exitCode = pid > 0 ? DecodeStatus(status) : -1;
+  result.exitCode = pid > 0 ? (killed ? -2 : DecodeStatus(status)) : -1;
   return result;
 }
 

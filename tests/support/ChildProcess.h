@@ -39,6 +39,23 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env = {});
 
+/// How RunProcess runs its child beyond the arguments.
+struct RunOptions {
+  std::map<std::string, std::string> env;  ///< as RunProcess's env
+  /// Killed once this many seconds have passed (exit code -2); 0: no limit.
+  int timeoutSeconds = 0;
+  /// Runs in the child just before exec, e.g. DropRootPrivileges.
+  std::function<void()> beforeExec;
+};
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const RunOptions& options);
+
+/// True when the tests run as root, for whom file permissions do not hold.
+bool RunningAsRoot();
+/// For RunOptions::beforeExec: a child of root becomes "nobody" (uid and
+/// gid 65534), so that permissions apply to it as they do to a user; any
+/// other child is left as it is. Ends the child (127) when the change fails.
+void DropRootPrivileges();
+
 /// The built elm-server executable, run as a child process; killed on
 /// destruction unless Signal() ended it before.
 class ServerProcess {

@@ -169,7 +169,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         return false;
       }
       if (!cmd.server.allowRemote && !IsLoopbackHost(cmd.server.host)) {
-        error = "--listen " + cmd.server.host + ":" + std::to_string(cmd.server.port) +
+        error = "--listen " + HostPort(cmd.server.host, cmd.server.port) +
                 " is not a loopback address; elm-server has no authentication, so listening where other machines "
                 "reach it needs --allow-remote";
         return false;

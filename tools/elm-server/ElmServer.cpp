@@ -6,6 +6,7 @@
 
 #include <microhttpd.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
@@ -70,10 +71,22 @@ std::string Outcome(const Answer& a) {
 
 constexpr const char* kXmlType = "application/xml; charset=utf-8";
 
+/// Every field of that name, joined with ", " as HTTP combines repeated
+/// fields: a second Transfer-Encoding must not hide behind the first.
 std::optional<std::string> Header(MHD_Connection* c, const char* name) {
-  const char* v = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
-  if (!v) return std::nullopt;
-  return std::string(v);
+  struct Found {
+    const char* name;
+    std::optional<std::string> value;
+  } found{name, std::nullopt};
+  MHD_get_connection_values(
+      c, MHD_HEADER_KIND,
+      [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+        auto* f = static_cast<Found*>(cls);
+        if (strcasecmp(key, f->name) == 0) f->value = f->value ? *f->value + ", " + value : std::string(value);
+        return MHD_YES;
+      },
+      &found);
+  return found.value;
 }
 
 bool HasBody(MHD_Connection* c) {
@@ -124,6 +137,10 @@ bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why
   for (char c : "/" + in + "/")
     if (c != '/' || out.empty() || out.back() != '/') out += c;
   return true;
+}
+
+std::string HostPort(const std::string& host, int port) {
+  return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 bool IsLoopbackHost(const std::string& host) {
@@ -204,11 +221,12 @@ ElmServer::~ElmServer() {
 }
 
 void ElmServer::Screen(MHD_Connection* c, Exchange& ex) const {
-  auto refuse = [&ex](unsigned status, elmserver::Answer a) {
+  const std::size_t drain = std::max(kMinDrainBytes, 8 * m_config.maxBodyBytes);
+  auto refuse = [&ex, drain](unsigned status, elmserver::Answer a) {
     ex.refused = true;
     ex.refusalStatus = status;
     ex.refusal = std::move(a);
-    ex.drainUntil = ex.received + kDrainBytes;
+    ex.drainUntil = ex.received + drain;
   };
   const std::string tooLarge =
       "The request body is larger than this server accepts (" + std::to_string(m_config.maxBodyBytes) + " bytes).";
@@ -301,7 +319,7 @@ void ElmServer::Finished(Exchange& ex, int code) {
 }
 
 int ElmServer::Bind(std::string& why) {
-  const std::string where = m_config.host + ":" + std::to_string(m_config.port);
+  const std::string where = HostPort(m_config.host, m_config.port);
   if (!m_config.allowRemote && !IsLoopbackHost(m_config.host)) {
     why = "cannot listen on " + where + ": not a loopback address, and remote listening was not allowed";
     return -1;
@@ -395,10 +413,7 @@ void ElmServer::Stop() {
   m_daemon = nullptr;
 }
 
-std::string ElmServer::Url() const {
-  std::string host = m_config.host.find(':') != std::string::npos ? "[" + m_config.host + "]" : m_config.host;
-  return "http://" + host + ":" + std::to_string(m_port) + m_config.basePath;
-}
+std::string ElmServer::Url() const { return "http://" + HostPort(m_config.host, m_port) + m_config.basePath; }
 
 void ElmServer::Log(const std::string& name, const std::string& id, const std::string& outcome, double ms) {
   if (!m_log) return;

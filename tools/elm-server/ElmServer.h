@@ -32,13 +32,15 @@ inline constexpr unsigned kIdleSeconds = 5;
 /// How long Stop() lets answers under way reach their clients.
 inline constexpr unsigned kStopGraceMillis = 2000;
 /// Bytes of a refused request's body that are read and dropped, so that its
-/// client, still sending, gets to read the refusal; beyond them the
-/// connection is closed.
-inline constexpr std::size_t kDrainBytes = 64u << 20;
+/// client, still sending, gets to read the refusal: eight times the body
+/// limit, at least this many. Beyond them the connection is closed.
+inline constexpr std::size_t kMinDrainBytes = 16u << 20;
 
 /// Normalises a base path to "/", or "/a/b/": a leading and a trailing slash.
 /// Gives false (and why) for text that cannot be a URL path.
 bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why);
+/// "host:port", with an IPv6 address in brackets as a URL writes it.
+std::string HostPort(const std::string& host, int port);
 /// True for "localhost" and for addresses in 127.0.0.0/8 and ::1 (also in
 /// their IPv4-mapped form).
 bool IsLoopbackHost(const std::string& host);

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace elmserver {
@@ -173,6 +174,37 @@ std::string SystemReason(sqlite3* db) {
   return {};
 }
 
+bool Writable(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+/// What keeps this process from writing the database at path, as the text
+/// of a StoreError; empty when nothing does.
+std::string WriteObstacle(const std::string& path) {
+  auto slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) return "cannot open database " + path + ": " + std::strerror(errno);
+    if (::access(dir.c_str(), W_OK | X_OK) != 0) return "cannot create database " + path + ": " + std::strerror(errno);
+    return {};
+  }
+  if (!S_ISREG(st.st_mode)) return {};  // SQLite's own text says what it is
+  if (!Writable(path)) return "cannot write database " + path + ": " + std::strerror(errno);
+  // The write-ahead log and its index live beside the database; a directory
+  // that already holds both, writable, will do without being writable itself.
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+    int err = errno;
+    if (!(Writable(path + "-wal") && Writable(path + "-shm")))
+      return "cannot write database " + path + ": its directory " + dir + " cannot be written (" + std::strerror(err) +
+             "), and SQLite keeps its write-ahead log there";
+  }
+  return {};
+}
+
 bool ParseDigits(const std::string& v, int& digits) {
   if (v.empty() || v.size() > 2) return false;
   for (char c : v)
@@ -252,6 +284,10 @@ bool IsValidStructureName(const std::string& name, std::string& why) {
 }
 
 PdmStore::PdmStore(const std::string& path) {
+  // Refused before SQLite sees it: SQLite would open a file it may not write
+  // read-only without a word, and fail a database it cannot keep its log
+  // beside only at the first change, with a text that hides the reason.
+  if (std::string why = WriteObstacle(path); !why.empty()) throw StoreError(why);
   int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {

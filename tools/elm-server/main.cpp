@@ -25,16 +25,17 @@ int Serve(const CommandLine& cmd, const std::string& dbPath) {
   try {
     PdmStore store(dbPath);
     ElmServer server(store, cmd.server, cmd.quiet ? nullptr : &std::cerr);
+    // Said before binding, so that it is said even when the bind fails.
+    if (!IsLoopbackHost(cmd.server.host))
+      std::cerr << "elm-server: warning: --allow-remote: " << HostPort(cmd.server.host, cmd.server.port)
+                << " may be reached from other machines, and elm-server has no authentication: whoever reaches it "
+                   "can take part numbers and record transfers"
+                << std::endl;
     std::string why;
     if (server.Bind(why) < 0 || !server.Start(why)) {
       std::cerr << "elm-server: " << why << '\n';
       return 1;
     }
-    if (!IsLoopbackHost(cmd.server.host))
-      std::cerr << "elm-server: warning: listening on " << server.Url()
-                << ", which other machines may reach; elm-server has no authentication, so whoever reaches it can "
-                   "take part numbers and record transfers"
-                << std::endl;
     // Scripts and tests read the URL from here, the port included when the
     // system picked it.
     std::cout << "elm-server " << ELM_SERVER_VERSION_TEXT << " listening on " << server.Url() << " (database "
