@@ -45,7 +45,8 @@ Options:
   --db FILE          database file, created when missing (default:
                      $XDG_DATA_HOME/elm-server/elm-server.db)
   --listen HOST:PORT address to listen on (default 127.0.0.1:8080; port 0
-                     picks a free port, printed on standard output)
+                     picks a free port, printed on standard output); only
+                     loopback without --allow-remote
   --allow-remote     let --listen name an address other than loopback; the
                      server has no authentication, so anyone who reaches it
                      can use it
