@@ -3,9 +3,10 @@
 // how long SIGTERM takes to end the server while they do. The server is the
 // built executable, on a scratch database and an OS-assigned loopback port.
 
+#include "LoopbackServer.h"
+
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -17,8 +18,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
@@ -33,19 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTricklers = 100;
-
-int Connect(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 /// The built elm-server on a fresh database; stopped (SIGKILL) when the
 /// object goes unless Terminate() ended it.
@@ -111,7 +97,7 @@ public:
     const char* openings[] = {"POST /ELMR", "POST /ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ",
                               "POST /ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000000\r\n\r\n<ELM>"};
     for (int i = 0; i < kTricklers; ++i) {
-      int fd = Connect(port);
+      int fd = elmtest::ConnectToLoopback(port);
       if (fd < 0) throw std::runtime_error("cannot connect a trickler");
       const char* opening = openings[i % 3];
       send(fd, opening, std::strlen(opening), MSG_NOSIGNAL);
@@ -145,7 +131,7 @@ bool GetPartNumber(int port) {
   static const std::string request = "POST /ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/xml\r\n"
                                      "Content-Length: " +
                                      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-  int fd = Connect(port);
+  int fd = elmtest::ConnectToLoopback(port);
   if (fd < 0) return false;
   bool ok = send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
   std::string got;
