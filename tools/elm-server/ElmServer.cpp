@@ -113,12 +113,13 @@ std::string DroppedBecause(int code) {
   }
 }
 
-/// Connections served at once: as many as the descriptor limit leaves room
-/// for beside the database and the polling threads' own descriptors.
+/// Connections served at once: kMaxConnections, or as many as the
+/// descriptor limit leaves room for beside the database and the polling
+/// threads' own descriptors.
 unsigned ConnectionLimit() {
   rlimit lim{};
   rlim_t files = getrlimit(RLIMIT_NOFILE, &lim) == 0 ? lim.rlim_cur : 1024;
-  if (files == RLIM_INFINITY || files > 1064) files = 1064;
+  if (files == RLIM_INFINITY || files > kMaxConnections + 64) files = kMaxConnections + 64;
   return files > 80 ? static_cast<unsigned>(files - 64) : 16u;
 }
 

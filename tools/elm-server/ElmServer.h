@@ -36,6 +36,10 @@ inline constexpr unsigned kStopGraceMillis = 2000;
 /// limit, at least this many. Beyond them the connection is closed.
 inline constexpr std::size_t kMinDrainBytes = 16u << 20;
 
+/// Connections held at once, at most; fewer when the process may not open
+/// that many descriptors. Further ones are closed as they come.
+inline constexpr unsigned kMaxConnections = 4000;
+
 /// Normalises a base path to "/", or "/a/b/": a leading and a trailing slash.
 /// Gives false (and why) for text that cannot be a URL path.
 bool NormalizeBasePath(const std::string& in, std::string& out, std::string& why);

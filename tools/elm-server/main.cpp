@@ -2,10 +2,12 @@
 #include "ElmServer.h"
 #include "PdmStore.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <pthread.h>
+#include <sys/resource.h>
 
 using namespace elmserver;
 
@@ -21,6 +23,12 @@ int Serve(const CommandLine& cmd, const std::string& dbPath) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   // A client that hangs up mid-answer must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
+  // Each connection is a descriptor, and the usual soft limit of 1024 would
+  // cap the connections well below what the server can hold.
+  if (rlimit files{}; getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, kMaxConnections + 64);
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   try {
     PdmStore store(dbPath);
