@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -380,9 +381,14 @@ TEST(ServerTortureSettings, UnknownNamesAndUnfitValuesAreRefusedAndKnownOnesAppl
 class ServerTortureUnwritable : public ::testing::Test {
 protected:
   void SetUp() override {
-    // Others must reach the scratch directory to find the database at all.
+    // Others must reach the scratch directory to find the database at all,
+    // and a copy of the server there, since the build tree may lie where
+    // they cannot (under root's home, for one). It needs only system
+    // libraries, so the copy runs as the original does.
     chmod(m_dir.Path().c_str(), 0755);
     mkdir(Dir().c_str(), 0777);
+    std::filesystem::copy_file(ELM_SERVER_EXECUTABLE, m_server);
+    chmod(m_server.c_str(), 0755);
   }
   void TearDown() override { chmod(Dir().c_str(), 0755); }
   std::string Dir() const { return m_dir.File("data"); }
@@ -397,11 +403,12 @@ protected:
     elmtest::RunOptions options;
     options.timeoutSeconds = 30;
     options.beforeExec = elmtest::DropRootPrivileges;
-    return elmtest::RunProcess(ELM_SERVER_EXECUTABLE, {"--db", Db(), "--listen", "127.0.0.1:0"}, options);
+    return elmtest::RunProcess(m_server, {"--db", Db(), "--listen", "127.0.0.1:0"}, options);
   }
 
 private:
   elmtest::ScratchDir m_dir;
+  const std::string m_server = m_dir.File("elm-server");
 };
 
 TEST_F(ServerTortureUnwritable, ReadOnlyDatabaseFileIsRefusedBeforeServing) {

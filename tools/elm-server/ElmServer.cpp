@@ -231,6 +231,7 @@ void ElmServer::Screen(MHD_Connection* c, Exchange& ex) const {
   };
   const std::string tooLarge =
       "The request body is larger than this server accepts (" + std::to_string(m_config.maxBodyBytes) + " bytes).";
+  // Called again when a body outgrows the limit on its way in.
   if (ex.received > m_config.maxBodyBytes) {
     refuse(413, RequestHandler::ErrorAnswer(ErrorCode::BodyTooLarge, tooLarge));
     return;
