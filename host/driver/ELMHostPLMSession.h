@@ -2,6 +2,7 @@
 
 #include "ELMHostExport.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,7 +31,9 @@ struct SaveRecord {
 /// the navigation tree of the current window, the window's selection, the
 /// search selection, the workbench and the connected user. It is read from a
 /// JSON file, and saving objects writes the file back (a temporary file
-/// renamed over it, so an interrupted save never leaves half a session).
+/// renamed over it, so an interrupted save never leaves half a session;
+/// the file keeps its permissions, a read-only file is not replaced, and a
+/// symbolic link is followed to the file it names).
 ///
 /// The session made last is the current one: the platform's frame, layout,
 /// editors and PLM services work on it. Destroying it makes the previous one
@@ -45,6 +48,11 @@ public:
   /// names the file, the place in it (line and column, or the JSON path of
   /// the offending value) and what is wrong.
   static std::unique_ptr<PLMSession> Load(const std::string& path, std::string& error);
+  /// Larger session files are refused before they are read.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+  /// Values in a session file nest at most this deep: a tree of about half
+  /// as many levels.
+  static constexpr std::size_t kMaxNesting = 250000;
   /// As Load, from text; saving writes to path (empty: saving fails).
   static std::unique_ptr<PLMSession> FromText(const std::string& text, const std::string& path, std::string& error);
   static PLMSession* Current();
@@ -87,6 +95,9 @@ public:
   bool SaveObjects(const std::vector<PLMObject*>& objects, std::string& error);
   /// Every object of the version family of object, object included.
   std::vector<PLMObject*> VersionsOf(const PLMObject& object) const;
+  /// The root node that shows object when the window is an explorer
+  /// window; null otherwise.
+  PLMOccurrence* ExplorerNodeOf(const PLMObject* object) const;
 
 private:
   struct Impl;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CATBaseUnknown.h"
+#include "CATIType.h"
 #include "CATUnicodeString.h"
 
 class CATIAdpPLMIdentificator;
@@ -14,5 +15,7 @@ public:
   virtual HRESULT GetAdpID(CATIAdpPLMIdentificator*& identificator);
   /// The name of the object's type in the type dictionary.
   virtual HRESULT GetPLMTypeName(CATUnicodeString& typeName) const;
+  /// The object's type in the type dictionary.
+  virtual HRESULT GetPLMType(CATIType_var& type) const;
 };
 using CATIPLMComponent_var = CATVar<CATIPLMComponent>;

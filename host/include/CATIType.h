@@ -20,4 +20,8 @@ public:
   virtual HRESULT ListSubTypes(CATListValCATBaseUnknown_var& subtypes) const;
   /// True when this type is type or derives from it.
   virtual bool IsaKindOf(const CATIType_var& type) const;
+  /// True for the kinds of object that a tree does not show on their own
+  /// but through the object that aggregates them (representations): a
+  /// selected node of such a kind stands for its parent.
+  virtual bool IsShownThroughParent() const;
 };

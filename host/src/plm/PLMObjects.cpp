@@ -1,6 +1,7 @@
 #include "PLMObjects.h"
 
 #include "ELMHostPLMSession.h"
+#include "PLMValues.h"
 
 CATImplementInterface(CATIPLMComponent)
 CATImplementInterface(CATIAdpPLMIdentificator)
@@ -11,6 +12,9 @@ CATImplementInterface(CATIPLMNavOccurrence)
 CATImplementInterface(CATICkeObject)
 CATImplementInterface(CATIType)
 CATImplementInterface(CATITypeDictionary)
+CATImplementInterface(CATINavigateObject)
+CATImplementInterface(CATIAlias)
+CATImplementInterface(CATIAdpPLMUniqueKey)
 
 // What a call through a null handle, or on an object that lacks the
 // behaviour, answers: a failure and nothing else.
@@ -20,6 +24,7 @@ HRESULT CATIPLMComponent::GetAdpID(CATIAdpPLMIdentificator*& identificator) {
   return E_FAIL;
 }
 HRESULT CATIPLMComponent::GetPLMTypeName(CATUnicodeString&) const { return E_FAIL; }
+HRESULT CATIPLMComponent::GetPLMType(CATIType_var&) const { return E_FAIL; }
 HRESULT CATIAdpPLMIdentificator::IsSaved(bool&) const { return E_FAIL; }
 CATUnicodeString CATIAdpPLMIdentificator::GetIdentifierText() const { return CATUnicodeString(); }
 HRESULT CATIPLMNavEntity::GetAttributeValue(const CATUnicodeString&, CATListValCATUnicodeString&) const {
@@ -49,6 +54,10 @@ CATUnicodeString CATIType::UserName() const { return CATUnicodeString(); }
 CATIType_var CATIType::Supertype() const { return CATIType_var(); }
 HRESULT CATIType::ListSubTypes(CATListValCATBaseUnknown_var&) const { return E_FAIL; }
 bool CATIType::IsaKindOf(const CATIType_var&) const { return false; }
+bool CATIType::IsShownThroughParent() const { return false; }
+HRESULT CATINavigateObject::GetIdentificators(CATListValCATUnicodeString&) const { return E_FAIL; }
+HRESULT CATINavigateObject::GetChildren(CATListValCATBaseUnknown_var&) const { return E_FAIL; }
+CATUnicodeString CATIAlias::GetAlias() const { return CATUnicodeString(); }
 HRESULT CATITypeDictionary::FindType(const CATUnicodeString&, CATIType_var&) const { return E_FAIL; }
 
 namespace elmhost {
@@ -64,6 +73,16 @@ bool PLMType::IsaKindOf(const CATIType_var& type) const {
     if (static_cast<const CATIType*>(t) == type.get()) return true;
   return false;
 }
+
+bool PLMType::Derives(const std::string& name) const {
+  for (const PLMType* t = this; t; t = t->m_super)
+    if (t->m_name == name) return true;
+  return false;
+}
+
+// Representations are shown in the tree under the product that aggregates
+// them; picking one means its product.
+bool PLMType::IsShownThroughParent() const { return Derives("PLMCoreRepReference"); }
 
 void PLMType::SetSupertype(PLMType* super) {
   m_super = super;
@@ -90,10 +109,16 @@ PLMTypeDictionary::PLMTypeDictionary() {
       {"VPMRepInstance", "PLMCoreRepInstance", "3D Representation Instance"},
       {"3DShape", "VPMRepReference", "3D Shape"},
       {"Drawing", "VPMRepReference", "Drawing"},
-      {"Workspace", "PLMCoreReference", "Folder"},
-      {"Bookmark", "PLMCoreReference", "Bookmark"},
+      {"ENOFLD_FolderRootReference", "PLMCoreReference", "Folder"},
+      {"Workspace", "PLMCoreReference", "Bookmark"},
   };
   for (const Builtin& b : builtins) Add(b.name, b.super, b.userName);
+  // The knowledge types of attribute values: a name, and the text users see.
+  static const Builtin valueTypes[] = {
+      {"String", "", "Character string"}, {"Integer", "", "Integer number"}, {"Real", "", "Real number"},
+      {"Boolean", "", "True or false"},   {"Date", "", "Date and time"},
+  };
+  for (const Builtin& b : valueTypes) m_valueTypes.emplace(b.name, CATMakeVar<PLMType>(b.name, b.userName));
 }
 
 PLMTypeDictionary::~PLMTypeDictionary() = default;
@@ -122,9 +147,18 @@ bool PLMTypeDictionary::Add(const std::string& name, const std::string& super, c
 
 bool PLMTypeDictionary::IsInstanceKind(const std::string& name) const {
   const PLMType* t = Find(name);
-  for (; t; t = static_cast<const PLMType*>(t->Supertype().get()))
-    if (t->name() == "PLMCoreInstance" || t->name() == "PLMCoreRepInstance") return true;
-  return false;
+  return t && (t->Derives("PLMCoreInstance") || t->Derives("PLMCoreRepInstance"));
+}
+
+PLMType* PLMTypeDictionary::FindValueType(const std::string& name) const {
+  auto it = m_valueTypes.find(name);
+  return it == m_valueTypes.end() ? nullptr : it->second.get();
+}
+
+std::string PLMTypeDictionary::ValueTypeNames() const {
+  std::string out;
+  for (const auto& [name, type] : m_valueTypes) out += (out.empty() ? "" : ", ") + name;
+  return out;
 }
 
 HRESULT PLMObject::GetAdpID(CATIAdpPLMIdentificator*& identificator) {
@@ -139,34 +173,72 @@ HRESULT PLMObject::GetPLMTypeName(CATUnicodeString& typeName) const {
   return S_OK;
 }
 
-const std::string* PLMObject::Attribute(const std::string& name) const {
-  for (const auto& [n, v] : m_data.attributes)
-    if (n == name) return &v;
+HRESULT PLMObject::GetPLMType(CATIType_var& type) const {
+  type = CATIType_var(m_type);
+  return m_type ? S_OK : E_FAIL;
+}
+
+const PLMAttribute* PLMObject::Attribute(const std::string& name) const {
+  for (const PLMAttribute& a : m_data.attributes)
+    if (a.name == name) return &a;
   return nullptr;
 }
 
 HRESULT PLMObject::ShowValue(const CATUnicodeString& name, CATUnicodeString& value) const {
-  const std::string* v = Attribute(name.Utf8());
-  if (!v) return E_FAIL;
-  value = v->c_str();
+  const PLMAttribute* a = Attribute(name.Utf8());
+  if (!a) return E_FAIL;
+  value = CATUnicodeString(a->value.c_str(), a->value.size());
   return S_OK;
 }
 
 HRESULT PLMObject::SetValueFromString(const CATUnicodeString& name, const CATUnicodeString& value) {
-  for (auto& [n, v] : m_data.attributes) {
-    if (n == name.Utf8()) {
-      v = value.Utf8();
-      return S_OK;
-    }
+  for (PLMAttribute& a : m_data.attributes) {
+    if (a.name != name.Utf8()) continue;
+    std::string why;
+    if (!CheckValue(a.type->name(), value.Utf8(), why)) return E_FAIL;
+    a.value = value.Utf8();
+    return S_OK;
   }
   return E_FAIL;
 }
 
-HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const {
-  const std::string* v = Attribute(name.Utf8());
-  if (!v) return E_FAIL;
-  values.Append(CATUnicodeString(v->c_str()));
+CATUnicodeString PLMObject::GetAlias() const {
+  if (m_data.hasAlias) return m_data.alias.c_str();
+  const PLMAttribute* id = Attribute("PLM_ExternalID");
+  return id ? CATUnicodeString(id->value.c_str(), id->value.size()) : CATUnicodeString();
+}
+
+HRESULT PLMObject::ListAttributes(CATListValCATAttributeInfos& attributes) const {
+  for (const PLMAttribute& a : m_data.attributes)
+    attributes.Append(CATAttributeInfos(CATUnicodeString(a.name.c_str(), a.name.size()), CATIType_var(a.type)));
   return S_OK;
+}
+
+HRESULT PLMObject::TimeValue(const std::string& name, CATTime& time) const {
+  const PLMAttribute* a = Attribute(name);
+  if (!a || a->type->name() != "Date") return E_FAIL;
+  std::string why;
+  return ParseTime(a->value, a->zone, time, why) ? S_OK : E_FAIL;
+}
+
+HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const {
+  const PLMAttribute* a = Attribute(name.Utf8());
+  if (!a) return E_FAIL;
+  values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
+  return S_OK;
+}
+
+HRESULT PLMReferenceObject::QueryInterface(const CATIID& iid, void** ppv) {
+  if (ppv && &iid == &CATINavigateObject::ClassId()) {
+    PLMSession* s = session();
+    PLMOccurrence* node = s ? s->ExplorerNodeOf(this) : nullptr;
+    if (!node) {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    return node->QueryInterface(iid, ppv);
+  }
+  return PLMObject::QueryInterface(iid, ppv);
 }
 
 HRESULT PLMInstanceObject::GetFatherComponent(CATIPLMComponent*& father) const {
@@ -205,7 +277,17 @@ HRESULT PLMOccurrence::GetFather(CATIPLMNavOccurrence*& father) const {
 }
 
 HRESULT PLMOccurrence::ListChildren(CATListValCATBaseUnknown_var& children) const {
-  for (PLMOccurrence* c : m_children) children.Append(CATBaseUnknown_var(c));
+  for (PLMOccurrence* c : m_children) children.Append(CATBaseUnknown_var(static_cast<CATIPLMNavOccurrence*>(c)));
+  return S_OK;
+}
+
+HRESULT PLMOccurrence::GetIdentificators(CATListValCATUnicodeString& identificators) const {
+  if (!m_hasIdentifiers) {
+    CATUnicodeString alias = m_reference->GetAlias();
+    if (!alias.IsNull()) identificators.Append(alias);
+    return S_OK;
+  }
+  for (const std::string& id : m_identifiers) identificators.Append(CATUnicodeString(id.c_str(), id.size()));
   return S_OK;
 }
 

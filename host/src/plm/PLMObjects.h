@@ -4,13 +4,18 @@
 // host library; the plug-in sees only the interfaces.
 
 #include "CATIAdpPLMIdentificator.h"
+#include "CATIAdpPLMUniqueKey.h"
+#include "CATIAlias.h"
 #include "CATICkeObject.h"
+#include "CATINavigateObject.h"
 #include "CATIPLMComponent.h"
 #include "CATIPLMNavInstance.h"
 #include "CATIPLMNavOccurrence.h"
 #include "CATIPLMNavReference.h"
 #include "CATIType.h"
 #include "CATITypeDictionary.h"
+#include "CATListValCATAttributeInfos.h"
+#include "CATTime.h"
 
 #include <map>
 #include <string>
@@ -20,6 +25,7 @@
 namespace elmhost {
 
 class PLMSession;
+class PLMOccurrence;
 
 class PLMType : public CATIType {
 public:
@@ -29,9 +35,12 @@ public:
   CATIType_var Supertype() const override { return CATIType_var(m_super); }
   HRESULT ListSubTypes(CATListValCATBaseUnknown_var& subtypes) const override;
   bool IsaKindOf(const CATIType_var& type) const override;
+  bool IsShownThroughParent() const override;
 
   void SetSupertype(PLMType* super);
   const std::string& name() const { return m_name; }
+  /// True when this type is the type named name or derives from it.
+  bool Derives(const std::string& name) const;
 
 private:
   std::string m_name;
@@ -50,43 +59,66 @@ public:
   /// Adds a type under super (empty: a topmost type); false when the name is taken or super unknown.
   bool Add(const std::string& name, const std::string& super, const std::string& userName);
   bool IsInstanceKind(const std::string& name) const;
+  /// The type of attribute values named name ("String", "Date", ...), or null.
+  PLMType* FindValueType(const std::string& name) const;
+  /// The names of the attribute value types, comma-separated, for messages.
+  std::string ValueTypeNames() const;
 
 private:
   std::map<std::string, CATVar<PLMType>> m_types;
+  std::map<std::string, CATVar<PLMType>> m_valueTypes;
+};
+
+/// An attribute of an object as the session keeps it.
+struct PLMAttribute {
+  std::string name;
+  std::string value;            ///< the text as stored (a date in ISO 8601)
+  CATVar<PLMType> type;         ///< the value type
+  std::string zone;             ///< a date's zone name as the file gives it; empty when it gives none
+  bool typed = false;           ///< written with its type in the file
 };
 
 /// A PLM object of the session: a reference or an instance.
-class PLMObject : public CATIPLMComponent, public CATICkeObject {
+class PLMObject : public CATIPLMComponent, public CATICkeObject, public CATIAlias {
 public:
   struct Data {
     std::string id;
     std::string type;
-    std::vector<std::pair<std::string, std::string>> attributes;  // in file order
+    std::vector<PLMAttribute> attributes;  // in file order
     bool hasIdentificator = true;
     bool saved = true;
     std::string maturity;
     std::string versionFamily;
+    std::string alias;
+    bool hasAlias = false;  ///< the file gives the alias; otherwise it is the PLM_ExternalID
   };
 
-  PLMObject(PLMSession* session, Data data) : m_session(session), m_data(std::move(data)) {}
+  PLMObject(PLMSession* session, PLMType* type, Data data)
+      : m_session(session), m_type(type), m_data(std::move(data)) {}
 
   HRESULT GetAdpID(CATIAdpPLMIdentificator*& identificator) override;
   HRESULT GetPLMTypeName(CATUnicodeString& typeName) const override;
+  HRESULT GetPLMType(CATIType_var& type) const override;
   HRESULT ShowValue(const CATUnicodeString& name, CATUnicodeString& value) const override;
   HRESULT SetValueFromString(const CATUnicodeString& name, const CATUnicodeString& value) override;
+  CATUnicodeString GetAlias() const override;
 
   const Data& data() const { return m_data; }
+  PLMType* type() const { return m_type.get(); }
   PLMSession* session() const { return m_session; }
   void MarkSaved() { m_data.saved = true; }
   /// The session is going away: the object stays usable but answers alone.
   void Detach() { m_session = nullptr; }
-  const std::string* Attribute(const std::string& name) const;
+  const PLMAttribute* Attribute(const std::string& name) const;
+  HRESULT ListAttributes(CATListValCATAttributeInfos& attributes) const;
+  HRESULT TimeValue(const std::string& name, CATTime& time) const;
 
 protected:
   HRESULT AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const;
 
 private:
   PLMSession* m_session;
+  CATVar<PLMType> m_type;
   Data m_data;
 };
 
@@ -96,6 +128,9 @@ public:
   HRESULT GetAttributeValue(const CATUnicodeString& name, CATListValCATUnicodeString& values) const override {
     return AttributeValues(name, values);
   }
+  /// In an explorer window the root component also answers for the node
+  /// that shows it, so that callers holding only the root can navigate.
+  HRESULT QueryInterface(const CATIID& iid, void** ppv) override;
 };
 
 class PLMInstanceObject : public PLMObject, public CATIPLMNavInstance {
@@ -124,8 +159,17 @@ private:
   CATVar<PLMObject> m_object;
 };
 
+class PLMUniqueKey : public CATIAdpPLMUniqueKey {
+public:
+  explicit PLMUniqueKey(PLMObject* object) : m_object(object) {}
+  PLMObject* object() const { return m_object.get(); }
+
+private:
+  CATVar<PLMObject> m_object;
+};
+
 /// A node of the navigation tree.
-class PLMOccurrence : public CATIPLMNavOccurrence {
+class PLMOccurrence : public CATIPLMNavOccurrence, public CATINavigateObject {
 public:
   PLMOccurrence(std::string id, PLMReferenceObject* reference, PLMInstanceObject* instance, PLMOccurrence* father)
       : m_id(std::move(id)), m_reference(reference), m_instance(instance), m_father(father) {}
@@ -134,11 +178,18 @@ public:
   HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const override;
   HRESULT GetFather(CATIPLMNavOccurrence*& father) const override;
   HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const override;
+  HRESULT GetIdentificators(CATListValCATUnicodeString& identificators) const override;
+  HRESULT GetChildren(CATListValCATBaseUnknown_var& children) const override { return ListChildren(children); }
 
   const std::string& id() const { return m_id; }
   PLMOccurrence* father() const { return m_father; }
   PLMReferenceObject* reference() const { return m_reference.get(); }
   void AddChild(PLMOccurrence* child) { m_children.push_back(child); }
+  /// The node's own identifiers; without them it shows its reference's alias.
+  void SetIdentifiers(std::vector<std::string> identifiers) {
+    m_identifiers = std::move(identifiers);
+    m_hasIdentifiers = true;
+  }
   void Detach() {
     m_father = nullptr;
     m_children.clear();
@@ -150,6 +201,8 @@ private:
   CATVar<PLMInstanceObject> m_instance;
   PLMOccurrence* m_father;                 // the session owns every node
   std::vector<PLMOccurrence*> m_children;
+  std::vector<std::string> m_identifiers;
+  bool m_hasIdentifiers = false;
 };
 
 /// The object behind an identificator, or null when it is not one of ours.

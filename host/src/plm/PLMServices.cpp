@@ -2,11 +2,13 @@
 
 #include "CATAdpMaturityServices.h"
 #include "CATAdpOpener.h"
+#include "CATAdpPLMQueryServices.h"
 #include "CATAdpPublicSecurityServices.h"
 #include "CATAdpSaver.h"
 #include "CATAdpVersioningServices.h"
 #include "CATCkeObjectAttrReadServices.h"
 #include "CATCkeObjectAttrWriteServices.h"
+#include "CATCkePLMNavPublicServices.h"
 #include "CATError.h"
 #include "CATFrmEditor.h"
 #include "CATGlobalFunctions.h"
@@ -16,6 +18,12 @@
 #include "PLMObjects.h"
 
 CATImplementInterface(CATError)
+CATImplementInterface(CATIAdpPLMErrorReviewer)
+
+/// The attribute sets of a query result.
+struct CATAdpAttributeSetList {
+  std::vector<std::pair<CATIType_var, CATAdpAttributeSet>> sets;
+};
 
 namespace {
 
@@ -67,6 +75,20 @@ HRESULT CATCkeObjectAttrReadServices::ShowAttributeValue(const CATICkeObject_var
                                                          CATUnicodeString& value) {
   if (!object || Fails(ObjectOf(object), "ShowAttributeValue")) return E_FAIL;
   return object->ShowValue(name, value);
+}
+
+HRESULT CATCkeObjectAttrReadServices::GetValueAsTime(const CATICkeObject_var& object, const CATUnicodeString& name,
+                                                     CATTime& value) {
+  PLMObject* o = ObjectOf(object);
+  if (!o || Fails(o, "GetValueAsTime")) return E_FAIL;
+  return o->TimeValue(name.Utf8(), value);
+}
+
+HRESULT CATCkePLMNavPublicServices::ListAttributesFromObject(const CATICkeObject_var& object,
+                                                            CATListValCATAttributeInfos& attributes) {
+  PLMObject* o = ObjectOf(object);
+  if (!o || Fails(o, "ListAttributesFromObject")) return E_FAIL;
+  return o->ListAttributes(attributes);
 }
 
 HRESULT CATCkeObjectAttrWriteServices::SetValueWithString(const CATICkeObject_var& object,
@@ -162,7 +184,7 @@ HRESULT CATAdpPublicSecurityServices::GetSecurityParameters(const CATUnicodeStri
 
 HRESULT CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(CATFrmEditor* editor,
                                                                       CATListValCATBaseUnknown_var& roots) {
-  if (!editor) return E_FAIL;
+  if (!editor || Fails(nullptr, "GetEditedRootPLMComponents")) return E_FAIL;
   roots.Append(editor->GetRoots());
   return S_OK;
 }
@@ -170,4 +192,75 @@ HRESULT CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(CATFrmEdit
 CATITypeDictionary_var CATGlobalFunctions::GetTypeDictionary() {
   PLMSession* s = PLMSession::Current();
   return s ? CATITypeDictionary_var(s->TypeDictionary()) : CATITypeDictionary_var();
+}
+
+void CATIAdpPLMErrorReviewer::ReviewError(const CATUnicodeString&) {}
+
+HRESULT CATAdpAttributeSet::GetStringAttributeValue(const CATUnicodeString& name, CATUnicodeString& value) const {
+  for (const Value& v : m_values) {
+    if (v.name != name.Utf8()) continue;
+    if (!v.isString) return E_FAIL;
+    value = CATUnicodeString(v.value.c_str(), v.value.size());
+    return S_OK;
+  }
+  return E_FAIL;
+}
+
+void CATAdpAttributeSet::AddAttribute(const std::string& name, const std::string& value, bool isString) {
+  m_values.push_back({name, value, isString});
+}
+
+HRESULT CATAdpAttributeSetIterator::NextAttributeSet(CATIType_var& type, CATAdpAttributeSet& set) {
+  if (!m_sets || m_next >= m_sets->sets.size()) {
+    type = nullptr;
+    set = CATAdpAttributeSet();
+    return S_FALSE;
+  }
+  const auto& [t, s] = m_sets->sets[m_next++];
+  type = t;
+  set = s;
+  return S_OK;
+}
+
+CATAdpQueryResult::CATAdpQueryResult() : m_sets(std::make_shared<CATAdpAttributeSetList>()) {}
+
+void CATAdpQueryResult::Clear() {
+  // Iterators handed out earlier keep the sets they walk.
+  m_sets = std::make_shared<CATAdpAttributeSetList>();
+}
+
+void CATAdpQueryResult::AddAttributeSet(const CATIType_var& type, const CATAdpAttributeSet& set) {
+  if (m_sets.use_count() > 1) m_sets = std::make_shared<CATAdpAttributeSetList>(*m_sets);
+  m_sets->sets.emplace_back(type, set);
+}
+
+HRESULT CATAdpPLMQueryServices::GetUniqueKey(CATIAdpPLMIdentificator* identificator, CATIAdpPLMUniqueKey*& key,
+                                             CATIAdpPLMErrorReviewer* reviewer, CATUnicodeString* errorText) {
+  key = nullptr;
+  PLMObject* o = elmhost::ObjectOf(identificator);
+  const char* problem = nullptr;
+  if (!o || !o->session())
+    problem = "The object is not in the session.";
+  else if (Fails(o, "GetUniqueKey"))
+    problem = "The database does not answer.";
+  else if (!o->data().saved)
+    problem = "The object has never been saved: the database has no key for it.";
+  if (problem) {
+    if (reviewer) reviewer->ReviewError(problem);
+    if (errorText) *errorText = problem;
+    return E_FAIL;
+  }
+  key = new elmhost::PLMUniqueKey(o);
+  return S_OK;
+}
+
+HRESULT CATAdpPLMQueryServices::MoreInformation(CATIAdpPLMUniqueKey* key, CATAdpQueryResult& info) {
+  info.Clear();
+  auto* k = dynamic_cast<elmhost::PLMUniqueKey*>(key);
+  PLMObject* o = k ? k->object() : nullptr;
+  if (!o || !o->session() || Fails(o, "MoreInformation")) return E_FAIL;
+  CATAdpAttributeSet set;
+  for (const elmhost::PLMAttribute& a : o->data().attributes) set.AddAttribute(a.name, a.value, a.type->name() == "String");
+  info.AddAttributeSet(CATIType_var(o->type()), set);
+  return S_OK;
 }

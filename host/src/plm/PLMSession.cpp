@@ -5,31 +5,30 @@
 #include "CATFrmLayout.h"
 #include "CATFrmWindow.h"
 #include "PLMObjects.h"
-
-#include <nlohmann/json.hpp>
+#include "PLMValues.h"
+#include "SessionJson.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <fstream>
 #include <set>
-#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace elmhost {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Json = SessionDocument;
 
 PLMSession* s_current = nullptr;
 
 const std::set<std::string>& KnownServices() {
   static const std::set<std::string> names = {
-      "CompleteAndOpen",      "ShowAttributeValue", "SetValueWithString", "GetAllVersions",
-      "GetStateAndPossibleTransitions", "IsSaved", "GetSecurityParameters"};
+      "CompleteAndOpen",  "ShowAttributeValue", "SetValueWithString",         "GetAllVersions",
+      "GetStateAndPossibleTransitions", "IsSaved", "GetSecurityParameters",  "GetUniqueKey",
+      "MoreInformation",  "ListAttributesFromObject", "GetValueAsTime", "GetEditedRootPLMComponents"};
   return names;
 }
 
@@ -104,6 +103,8 @@ struct PLMSession::Impl {
   std::map<std::string, std::size_t> objectIndex;
   std::vector<CATVar<PLMOccurrence>> nodes;
   std::map<std::string, PLMOccurrence*> nodeIndex;
+  std::vector<PLMOccurrence*> treeRoots;
+  bool explorer = false;
   std::set<std::string> failingServices;
   bool saveFails = false;
   std::string saveError;
@@ -116,7 +117,9 @@ struct PLMSession::Impl {
 
   void ReadTypes(const Json& root);
   void ReadObjects(PLMSession* session, const Json& root);
-  PLMOccurrence* ReadNode(const Json& node, const std::string& where, PLMOccurrence* father);
+  void ReadAttributes(const Json& attrs, const std::string& where, std::vector<PLMAttribute>& out) const;
+  void ReadTree(const Json& tree);
+  PLMOccurrence* ReadNode(const Json& node, PLMOccurrence* father);
   CATPathElement_var PathTo(const std::string& id, const std::string& where) const;
   void ReadSelection(const Json& root, const char* key, CATFrmEditor& editor);
   void ReadOptions(const Json& root);
@@ -139,6 +142,44 @@ void PLMSession::Impl::ReadTypes(const Json& root) {
   }
 }
 
+void PLMSession::Impl::ReadAttributes(const Json& attrs, const std::string& where,
+                                      std::vector<PLMAttribute>& out) const {
+  Expect(attrs, Json::value_t::object, "an object", where);
+  for (auto it = attrs.begin(); it != attrs.end(); ++it) {
+    const std::string at = Join(where, it.key());
+    const Json& v = it.value();
+    PLMAttribute a;
+    a.name = it.key();
+    if (v.is_string()) {
+      a.value = v.get<std::string>();
+      a.type = types->FindValueType("String");
+      out.push_back(std::move(a));
+      continue;
+    }
+    if (!v.is_object())
+      throw SchemaError{at, std::string("expected a text or an object with \"type\" and \"value\", found ") +
+                                KindName(v)};
+    RejectUnknownKeys(v, {"type", "value", "zone"}, at);
+    std::string type = RequiredText(v, "type", at);
+    a.type = types->FindValueType(type);
+    if (!a.type)
+      throw SchemaError{Join(at, "type"),
+                        "unknown attribute type \"" + type + "\"; the types are " + types->ValueTypeNames()};
+    const Json* value = Member(v, "value");
+    if (!value) throw SchemaError{at, "the required field \"value\" is missing"};
+    Expect(*value, Json::value_t::string, "a text", Join(at, "value"));
+    a.value = value->get<std::string>();
+    if (Member(v, "zone")) {
+      if (type != "Date") throw SchemaError{Join(at, "zone"), "only a date has a zone"};
+      a.zone = RequiredText(v, "zone", at);
+    }
+    std::string why;
+    if (!CheckValue(type, a.value, why)) throw SchemaError{Join(at, "value"), why};
+    a.typed = true;
+    out.push_back(std::move(a));
+  }
+}
+
 void PLMSession::Impl::ReadObjects(PLMSession* session, const Json& root) {
   const Json* objs = Member(root, "objects");
   if (!objs) throw SchemaError{"", "the required field \"objects\" is missing"};
@@ -147,77 +188,140 @@ void PLMSession::Impl::ReadObjects(PLMSession* session, const Json& root) {
     const Json& o = (*objs)[i];
     std::string where = Join("/objects", i);
     Expect(o, Json::value_t::object, "an object", where);
-    RejectUnknownKeys(o, {"id", "type", "attributes", "saved", "identificator", "maturity", "versionFamily"}, where);
+    RejectUnknownKeys(
+        o, {"id", "type", "attributes", "saved", "identificator", "maturity", "versionFamily", "alias"}, where);
     PLMObject::Data d;
     d.id = RequiredText(o, "id", where);
     if (objectIndex.count(d.id)) throw SchemaError{Join(where, "id"), "the id \"" + d.id + "\" is used twice"};
     d.type = RequiredText(o, "type", where);
-    if (!types->Find(d.type)) throw SchemaError{Join(where, "type"), "unknown type \"" + d.type + "\""};
-    if (const Json* attrs = Member(o, "attributes")) {
-      Expect(*attrs, Json::value_t::object, "an object", Join(where, "attributes"));
-      for (auto it = attrs->begin(); it != attrs->end(); ++it) {
-        Expect(it.value(), Json::value_t::string, "a text", Join(Join(where, "attributes"), it.key()));
-        d.attributes.emplace_back(it.key(), it.value().get<std::string>());
-      }
-    }
+    PLMType* type = types->Find(d.type);
+    if (!type) throw SchemaError{Join(where, "type"), "unknown type \"" + d.type + "\""};
+    if (const Json* attrs = Member(o, "attributes")) ReadAttributes(*attrs, Join(where, "attributes"), d.attributes);
     d.saved = OptionalFlag(o, "saved", where, true);
     d.hasIdentificator = OptionalFlag(o, "identificator", where, true);
     d.maturity = OptionalText(o, "maturity", where, "IN_WORK");
     d.versionFamily = OptionalText(o, "versionFamily", where, "");
+    d.hasAlias = Member(o, "alias") != nullptr;
+    d.alias = OptionalText(o, "alias", where, "");
     CATVar<PLMObject> obj;
     if (types->IsInstanceKind(d.type))
-      obj.Attach(new PLMInstanceObject(session, std::move(d)));
+      obj.Attach(new PLMInstanceObject(session, type, std::move(d)));
     else
-      obj.Attach(new PLMReferenceObject(session, std::move(d)));
+      obj.Attach(new PLMReferenceObject(session, type, std::move(d)));
     objectIndex.emplace(obj->data().id, objects.size());
     objects.push_back(obj);
   }
 }
 
-PLMOccurrence* PLMSession::Impl::ReadNode(const Json& node, const std::string& where, PLMOccurrence* father) {
-  Expect(node, Json::value_t::object, "an object", where);
-  RejectUnknownKeys(node, {"id", "reference", "instance", "children"}, where);
-  std::string id = RequiredText(node, "id", where);
+namespace {
+
+/// The place of a tree node in the file, for messages only. Deep places
+/// keep their first and last levels, so that a message stays a line.
+struct TreeFrame {
+  const Json* children;
+  PLMOccurrence* node;
+  std::size_t next;
+};
+
+std::string TreePath(bool several, std::size_t root, const std::vector<TreeFrame>& stack) {
+  std::string out = several ? Join("/tree", root) : std::string("/tree");
+  const std::size_t keep = 4;
+  for (std::size_t i = 0; i < stack.size(); ++i) {
+    if (stack.size() > 2 * keep + 1 && i == keep) {
+      out += "/…(" + std::to_string(stack.size() - 2 * keep) + " levels)…";
+      i = stack.size() - keep - 1;
+      continue;
+    }
+    out += "/children/" + std::to_string(stack[i].next - 1);
+  }
+  return out;
+}
+
+}  // namespace
+
+PLMOccurrence* PLMSession::Impl::ReadNode(const Json& node, PLMOccurrence* father) {
+  // Places are relative to the node; the caller puts the node's place in front.
+  Expect(node, Json::value_t::object, "an object", "");
+  RejectUnknownKeys(node, {"id", "reference", "instance", "identifiers", "children"}, "");
+  std::string id = RequiredText(node, "id", "");
   if (nodeIndex.count(id) || objectIndex.count(id))
-    throw SchemaError{Join(where, "id"), "the id \"" + id + "\" is used twice"};
-  std::string refId = RequiredText(node, "reference", where);
+    throw SchemaError{"/id", "the id \"" + id + "\" is used twice"};
+  std::string refId = RequiredText(node, "reference", "");
   auto ref = objectIndex.find(refId);
-  if (ref == objectIndex.end()) throw SchemaError{Join(where, "reference"), "unknown object \"" + refId + "\""};
+  if (ref == objectIndex.end()) throw SchemaError{"/reference", "unknown object \"" + refId + "\""};
   auto* reference = dynamic_cast<PLMReferenceObject*>(objects[ref->second].get());
   if (!reference)
-    throw SchemaError{Join(where, "reference"), "the object \"" + refId + "\" is an instance, not a reference"};
+    throw SchemaError{"/reference", "the object \"" + refId + "\" is an instance, not a reference"};
   PLMInstanceObject* instance = nullptr;
   if (Member(node, "instance")) {
-    std::string instId = RequiredText(node, "instance", where);
+    std::string instId = RequiredText(node, "instance", "");
     auto inst = objectIndex.find(instId);
-    if (inst == objectIndex.end()) throw SchemaError{Join(where, "instance"), "unknown object \"" + instId + "\""};
+    if (inst == objectIndex.end()) throw SchemaError{"/instance", "unknown object \"" + instId + "\""};
     instance = dynamic_cast<PLMInstanceObject*>(objects[inst->second].get());
-    if (!instance)
-      throw SchemaError{Join(where, "instance"), "the object \"" + instId + "\" is not an instance"};
-    if (!father) throw SchemaError{Join(where, "instance"), "the root of the tree has no instance"};
+    if (!instance) throw SchemaError{"/instance", "the object \"" + instId + "\" is not an instance"};
+    if (!father) throw SchemaError{"/instance", "the root of the tree has no instance"};
     instance->SetFather(father->reference());
   }
+  if (const Json* children = Member(node, "children")) Expect(*children, Json::value_t::array, "an array", "/children");
   CATVar<PLMOccurrence> occ;
   occ.Attach(new PLMOccurrence(id, reference, instance, father));
+  if (const Json* ids = Member(node, "identifiers")) {
+    Expect(*ids, Json::value_t::array, "an array", "/identifiers");
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < ids->size(); ++i) {
+      Expect((*ids)[i], Json::value_t::string, "a text", Join("/identifiers", i));
+      texts.push_back((*ids)[i].get<std::string>());
+    }
+    occ->SetIdentifiers(std::move(texts));
+  }
   nodes.push_back(occ);
   nodeIndex.emplace(id, occ.get());
   if (father) father->AddChild(occ.get());
-  if (const Json* children = Member(node, "children")) {
-    Expect(*children, Json::value_t::array, "an array", Join(where, "children"));
-    for (std::size_t i = 0; i < children->size(); ++i)
-      ReadNode((*children)[i], Join(Join(where, "children"), i), occ.get());
-  }
   return occ.get();
+}
+
+void PLMSession::Impl::ReadTree(const Json& tree) {
+  if (!tree.is_object() && !tree.is_array())
+    throw SchemaError{"/tree", std::string("expected an object or an array, found ") + KindName(tree)};
+  const bool several = tree.is_array();
+  const std::size_t count = several ? tree.size() : 1;
+  // Depth-first without recursion: trees may be far deeper than the stack.
+  std::vector<TreeFrame> stack;
+  for (std::size_t r = 0; r < count; ++r) {
+    auto read = [&](const Json& n, PLMOccurrence* father) {
+      try {
+        return ReadNode(n, father);
+      } catch (SchemaError& e) {
+        e.where = TreePath(several, r, stack) + e.where;
+        throw;
+      }
+    };
+    const Json& top = several ? tree[r] : tree;
+    PLMOccurrence* root = read(top, nullptr);
+    treeRoots.push_back(root);
+    stack.push_back({Member(top, "children"), root, 0});
+    while (!stack.empty()) {
+      TreeFrame& f = stack.back();
+      if (!f.children || f.next >= f.children->size()) {
+        stack.pop_back();
+        continue;
+      }
+      const Json& child = (*f.children)[f.next++];
+      PLMOccurrence* father = f.node;
+      PLMOccurrence* node = read(child, father);
+      stack.push_back({Member(child, "children"), node, 0});
+    }
+  }
 }
 
 CATPathElement_var PLMSession::Impl::PathTo(const std::string& id, const std::string& where) const {
   CATPathElement_var path = CATMakeVar<CATPathElement>();
   if (auto n = nodeIndex.find(id); n != nodeIndex.end()) {
     std::vector<PLMOccurrence*> chain;
-    for (PLMOccurrence* o = n->second; o; o = o->father()) chain.insert(chain.begin(), o);
-    for (PLMOccurrence* o : chain) path->AddChildElement(o);
+    for (PLMOccurrence* o = n->second; o; o = o->father()) chain.push_back(o);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) path->AddChildElement(static_cast<CATIPLMNavOccurrence*>(*it));
   } else if (auto o = objectIndex.find(id); o != objectIndex.end()) {
-    path->AddChildElement(objects[o->second].get());
+    path->AddChildElement(static_cast<CATIPLMComponent*>(objects[o->second].get()));
   } else {
     throw SchemaError{where, "unknown object or tree node \"" + id + "\""};
   }
@@ -274,36 +378,73 @@ PLMSession::~PLMSession() {
 
 PLMSession* PLMSession::Current() { return s_current; }
 
-std::unique_ptr<PLMSession> PLMSession::Load(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+namespace {
+
+/// Reads at most limit + 1 bytes of the file, so that an oversized one is
+/// recognised without holding it; its size is checked before any reading.
+bool ReadSessionFile(const std::string& path, std::string& text, std::string& error) {
+  const std::size_t limit = PLMSession::kMaxFileBytes;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     error = path + ": cannot be read: " + std::strerror(errno);
-    return nullptr;
+    return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return FromText(text.str(), path, error);
+  auto tooLarge = [&](const std::string& size) {
+    error = path + ": the file has " + size + " bytes; a session file may have at most " + std::to_string(limit) +
+            " bytes (64 MiB)";
+    close(fd);
+    return false;
+  };
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > limit)
+    return tooLarge(std::to_string(st.st_size));
+  text.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = path + ": cannot be read: " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > limit) return tooLarge("more than " + std::to_string(limit));
+  }
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<PLMSession> PLMSession::Load(const std::string& path, std::string& error) {
+  std::string text;
+  if (!ReadSessionFile(path, text, error)) return nullptr;
+  return FromText(text, path, error);
 }
 
 std::unique_ptr<PLMSession> PLMSession::FromText(const std::string& text, const std::string& path,
                                                  std::string& error) {
   const std::string name = path.empty() ? "<session>" : path;
+  std::size_t line = 0, column = 0;
+  if (!CheckNesting(text, kMaxNesting, line, column)) {
+    error = name + ": at line " + std::to_string(line) + ", column " + std::to_string(column) +
+            ": values nest more than " + std::to_string(kMaxNesting) + " levels deep";
+    return nullptr;
+  }
   std::unique_ptr<PLMSession> s(new PLMSession());
   s->m_path = path;
   Impl& d = *s->m_impl;
-  try {
-    d.doc = Json::parse(text);
-  } catch (const Json::parse_error& e) {
-    // The library's message starts with its own tag; the user wants the place and the reason.
-    std::string what = e.what();
-    if (auto p = what.find("] "); p != std::string::npos) what = what.substr(p + 2);
-    error = name + ": not a JSON session file: " + what;
+  std::string where, what;
+  if (!ParseSessionText(text, d.doc, where, what)) {
+    error = name + (where.empty() ? ": not a JSON session file: " + what : ": at " + where + ": " + what);
     return nullptr;
   }
   try {
     const Json& root = d.doc;
     Expect(root, Json::value_t::object, "an object", "");
-    RejectUnknownKeys(root, {"workbench", "workshop", "user", "types", "objects", "tree", "selection",
+    RejectUnknownKeys(root, {"workbench", "workshop", "user", "types", "objects", "tree", "window", "selection",
                              "searchSelection", "searchRoots", "options"},
                       "");
     d.frame.SetCurrentWorkbench(OptionalText(root, "workbench", "", "CATImmNav").c_str());
@@ -319,14 +460,20 @@ std::unique_ptr<PLMSession> PLMSession::FromText(const std::string& text, const 
     d.ReadTypes(root);
     d.ReadObjects(s.get(), root);
     if (const Json* tree = Member(root, "tree")) {
-      PLMOccurrence* top = d.ReadNode(*tree, "/tree", nullptr);
+      std::string kind = OptionalText(root, "window", "", "authoring");
+      if (kind != "authoring" && kind != "explorer")
+        throw SchemaError{"/window", "expected \"authoring\" or \"explorer\", found \"" + kind + "\""};
+      d.explorer = kind == "explorer";
+      d.ReadTree(*tree);
       d.windowEditor = std::make_unique<CATFrmEditor>();
-      d.windowEditor->AddRoot(top->reference());
-      d.window = std::make_unique<CATFrmWindow>("Tree", d.windowEditor.get());
+      for (PLMOccurrence* root : d.treeRoots) d.windowEditor->AddRoot(static_cast<CATIPLMComponent*>(root->reference()));
+      d.window = std::make_unique<CATFrmWindow>(d.explorer ? "Explorer" : "Tree", d.windowEditor.get());
       d.layout.SetCurrentWindow(d.window.get());
       d.ReadSelection(root, "selection", *d.windowEditor);
     } else if (Member(root, "selection")) {
       throw SchemaError{"/selection", "a selection needs a \"tree\" to select in"};
+    } else if (Member(root, "window")) {
+      throw SchemaError{"/window", "a window needs a \"tree\" to show"};
     }
     d.ReadSelection(root, "searchSelection", d.searchEditor);
     if (const Json* roots = Member(root, "searchRoots")) {
@@ -372,8 +519,15 @@ PLMObject* PLMSession::FindObject(const std::string& id) const {
 
 std::string PLMSession::AttributeValue(const std::string& objectId, const std::string& attribute) const {
   PLMObject* o = FindObject(objectId);
-  const std::string* v = o ? o->Attribute(attribute) : nullptr;
-  return v ? *v : std::string();
+  const PLMAttribute* a = o ? o->Attribute(attribute) : nullptr;
+  return a ? a->value : std::string();
+}
+
+PLMOccurrence* PLMSession::ExplorerNodeOf(const PLMObject* object) const {
+  if (!m_impl->explorer) return nullptr;
+  for (PLMOccurrence* root : m_impl->treeRoots)
+    if (root->reference() == object) return root;
+  return nullptr;
 }
 
 bool PLMSession::ServiceFails(const std::string& service) const { return m_impl->failingServices.count(service) > 0; }
@@ -390,44 +544,115 @@ std::vector<PLMObject*> PLMSession::VersionsOf(const PLMObject& object) const {
 
 namespace {
 
+/// The file a path names once symbolic links are followed, so that saving
+/// replaces the file and leaves the links as they are. A dangling link
+/// gives the path it points to.
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+  target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    ssize_t n = readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) {
+      error = "cannot follow the link " + target + ": " + std::strerror(errno);
+      return false;
+    }
+    if (static_cast<std::size_t>(n) >= link.size()) continue;  // it changed under us: read it again
+    link.resize(static_cast<std::size_t>(n));
+    auto slash = target.rfind('/');
+    target = link.front() == '/' || slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+  }
+  error = "cannot follow the link " + path + ": " + std::strerror(ELOOP);
+  return false;
+}
+
 /// Writes text to path through a temporary file in the same directory, so
-/// that readers see either the old file or the new one, never a part.
+/// that readers see either the old file or the new one, never a part. The
+/// new file keeps the old one's permissions and group; a file that its
+/// owner made read-only is left alone.
 bool WriteAtomically(const std::string& path, const std::string& text, std::string& error) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) {
-    error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+  std::string target;
+  if (!FollowLinks(path, target, error)) return false;
+  struct stat old {};
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && (!(old.st_mode & S_IWUSR) || access(target.c_str(), W_OK) != 0)) {
+    error = "cannot replace " + target + ": the file is read-only";
     return false;
   }
+  mode_t mode = 0;
+  if (exists) {
+    mode = old.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  std::string tmp = target + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) {
+    error = "cannot create a temporary file beside " + target + ": " + std::strerror(errno);
+    return false;
+  }
+  auto fail = [&](const std::string& what) {
+    error = what + ": " + std::strerror(errno);
+    close(fd);
+    unlink(tmp.c_str());
+    return false;
+  };
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
     ssize_t n = write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = "cannot write " + tmp + ": " + std::strerror(errno);
-      close(fd);
-      unlink(tmp.c_str());
-      return false;
+      return fail("cannot write " + tmp);
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
+  // Owner and group as before where we may set them; else at least the group.
+  if (exists && fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // Not a member of the group: the file becomes ours, as any rewrite would.
+  }
+  if (fchmod(fd, mode) != 0) return fail("cannot set the permissions of " + tmp);
   // The data must be on disk before the rename makes it the session.
-  if (fsync(fd) != 0 || close(fd) != 0) {
+  if (fsync(fd) != 0) return fail("cannot write " + tmp);
+  if (close(fd) != 0) {
     error = "cannot write " + tmp + ": " + std::strerror(errno);
     unlink(tmp.c_str());
     return false;
   }
-  // mkstemp creates the file readable by its owner only; a session file is
-  // an ordinary document.
-  chmod(tmp.c_str(), 0644);
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    error = "cannot replace " + path + ": " + std::strerror(errno);
+  if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+    error = "cannot replace " + target + ": " + std::strerror(errno);
     unlink(tmp.c_str());
     return false;
   }
+  // And the rename itself, so that a crash cannot bring the old file back.
+  auto slash = target.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
   return true;
+}
+
+Json AttributesAsStored(const std::vector<PLMAttribute>& attributes) {
+  Json out = Json::object();
+  for (const PLMAttribute& a : attributes) {
+    if (!a.typed) {
+      out[a.name] = a.value;
+      continue;
+    }
+    Json v = Json::object();
+    v["type"] = a.type->name();
+    v["value"] = a.value;
+    if (!a.zone.empty()) v["zone"] = a.zone;
+    out[a.name] = std::move(v);
+  }
+  return out;
 }
 
 }  // namespace
@@ -442,19 +667,36 @@ bool PLMSession::SaveObjects(const std::vector<PLMObject*>& objects, std::string
     error = "The session has no file to save to.";
   } else {
     // Only the saved objects' state goes to the file: other changes made in
-    // memory stay unsaved, as in the client.
-    Json doc = m_impl->doc;
+    // memory stay unsaved, as in the client. The document is changed in
+    // place, and put back as it was when the file cannot be written; a copy
+    // would cost as much as the whole session.
+    struct Undo {
+      Json* entry;
+      bool hadAttributes, hadSaved;
+      Json attributes, saved;
+    };
+    std::vector<Undo> undo;
+    Json& list = m_impl->doc["objects"];
     for (PLMObject* o : objects) {
-      Json& entry = doc["objects"][m_impl->objectIndex.at(o->data().id)];
-      Json attrs = Json::object();
-      for (const auto& [n, v] : o->data().attributes) attrs[n] = v;
-      entry["attributes"] = attrs;
-      if (entry.contains("saved")) entry["saved"] = true;
+      Json& entry = list[m_impl->objectIndex.at(o->data().id)];
+      Undo u{&entry, entry.contains("attributes"), entry.contains("saved"), Json(), Json()};
+      if (u.hadAttributes) u.attributes = std::move(entry["attributes"]);
+      if (u.hadSaved) u.saved = entry["saved"];
+      entry["attributes"] = AttributesAsStored(o->data().attributes);
+      if (u.hadSaved) entry["saved"] = true;
+      undo.push_back(std::move(u));
     }
-    if (WriteAtomically(m_path, doc.dump(2) + "\n", error)) {
-      m_impl->doc = std::move(doc);
+    if (WriteAtomically(m_path, WriteSessionText(m_impl->doc), error)) {
       for (PLMObject* o : objects) o->MarkSaved();
       record.ok = true;
+    } else {
+      for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
+        if (it->hadAttributes)
+          (*it->entry)["attributes"] = std::move(it->attributes);
+        else
+          it->entry->erase("attributes");
+        if (it->hadSaved) (*it->entry)["saved"] = std::move(it->saved);
+      }
     }
   }
   record.error = error;
