@@ -25,10 +25,18 @@ using Json = SessionDocument;
 PLMSession* s_current = nullptr;
 
 const std::set<std::string>& KnownServices() {
-  static const std::set<std::string> names = {
-      "CompleteAndOpen",  "ShowAttributeValue", "SetValueWithString",         "GetAllVersions",
-      "GetStateAndPossibleTransitions", "IsSaved", "GetSecurityParameters",  "GetUniqueKey",
-      "MoreInformation",  "ListAttributesFromObject", "GetValueAsTime", "GetEditedRootPLMComponents"};
+  static const std::set<std::string> names = {"CompleteAndOpen",
+                                              "ShowAttributeValue",
+                                              "SetValueWithString",
+                                              "GetAllVersions",
+                                              "GetStateAndPossibleTransitions",
+                                              "IsSaved",
+                                              "GetSecurityParameters",
+                                              "GetUniqueKey",
+                                              "MoreInformation",
+                                              "ListAttributesFromObject",
+                                              "GetValueAsTime",
+                                              "GetEditedRootPLMComponents"};
   return names;
 }
 

@@ -1,10 +1,8 @@
 #include "PLMValues.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 namespace elmhost {
 
