@@ -61,8 +61,9 @@ public:
   CATFrmLayout& Layout();
   /// The editor of the tree window; null when the session has no tree.
   CATFrmEditor* WindowEditor();
-  /// The top node of the tree window, without an added reference; null when
-  /// the session has no tree. Presenters walk the tree from here.
+  /// The top node of the tree window (the first, in a window with several
+  /// roots), without an added reference; null when the session has no tree
+  /// or a tree without roots. Presenters walk the tree from here.
   CATIPLMNavOccurrence* TreeRoot() const;
   /// The editor holding the search selection.
   CATFrmEditor* SearchEditor();

@@ -509,7 +509,7 @@ CATApplicationFrame& PLMSession::Frame() { return m_impl->frame; }
 CATFrmLayout& PLMSession::Layout() { return m_impl->layout; }
 CATFrmEditor* PLMSession::WindowEditor() { return m_impl->windowEditor.get(); }
 CATIPLMNavOccurrence* PLMSession::TreeRoot() const {
-  return m_impl->nodes.empty() ? nullptr : m_impl->nodes.front().get();
+  return m_impl->treeRoots.empty() ? nullptr : m_impl->treeRoots.front();
 }
 CATFrmEditor* PLMSession::SearchEditor() { return &m_impl->searchEditor; }
 CATITypeDictionary* PLMSession::TypeDictionary() { return m_impl->types; }
