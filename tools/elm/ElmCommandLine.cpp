@@ -40,7 +40,8 @@ std::string UsageText() {
          "6 when the events file or a picture cannot be written, 7 when a script step names a\n"
          "dialog or widget that is not open, or asks what a person could not do, 8 when gui\n"
          "or snapshot is asked of an elm built without its graphical presenter (Qt 6), or\n"
-         "gui finds no display.\n";
+         "gui finds no display, 9 when another run holds the session file longer than\n"
+         "ELM_SESSION_WAIT seconds (default 5).\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {

@@ -28,6 +28,7 @@ enum ExitStatus {
   kExitEventsFile = 6,
   kExitScriptStep = 7,    ///< a script step named what is not open, or what a person could not do
   kExitNoPresenter = 8,   ///< gui or snapshot asked of an elm built without Qt, or gui without a display
+  kExitSessionInUse = 9,  ///< another run held the session file longer than elm waits
 };
 
 /// Reads the arguments after the program name; on false, error says what is

@@ -190,6 +190,12 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
         return kExitBadInput;
       }
   }
+  // Writing an output over the session would lose it: refused before anything runs.
+  if (!cmd.eventsPath.empty() && IsSameFile(cmd.eventsPath, cmd.sessionPath)) {
+    Fail("--events " + cmd.eventsPath + " is the session file " + cmd.sessionPath +
+         " itself; writing events there would lose the session");
+    return kExitUsage;
+  }
   ElmSession host;
   int status = host.Prepare(cmd.className, cmd.sessionPath, args, error);
   if (status != kExitRan) {

@@ -1,5 +1,8 @@
 #include "ElmSession.h"
 
+#include <ctime>
+#include <unistd.h>
+
 #include "ElmCommandLine.h"
 
 #include "CATApplication.h"
@@ -75,6 +78,19 @@ std::string RequestText(const elmhost::HttpExchange& x) {
          (x.status ? "status " + std::to_string(x.status) : "no answer (" + x.errorText + ")") + "\n";
 }
 
+namespace {
+
+std::string UtcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc {};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+}  // namespace
+
 ElmSession::ElmSession() = default;
 
 ElmSession::~ElmSession() {
@@ -109,6 +125,9 @@ int ElmSession::Open(const std::string& sessionPath, const std::vector<std::stri
   m_argv = {"3DEXPERIENCE"};
   for (const std::string& a : m_args) m_argv.push_back(a.c_str());
   m_application = std::make_unique<CATApplication>("elm", static_cast<int>(m_argv.size()), m_argv.data());
+  std::string holder = "elm (process " + std::to_string(getpid()) + ", " +
+                       (args.size() > 1 ? args[0] + " " + args[1] : std::string("elm")) + ") since " + UtcNow();
+  if (!m_lock.Acquire(sessionPath, SessionLock::WaitMs(), holder, error)) return kExitSessionInUse;
   m_session = elmhost::PLMSession::Load(sessionPath, error);
   return m_session ? kExitRan : kExitBadInput;
 }

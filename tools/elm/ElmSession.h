@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ElmPlugin.h"
+#include "ElmSessionLock.h"
 
 #include "CATDlgInclude.h"
 #include "WinHttp.h"
@@ -55,7 +56,10 @@ public:
   /// and error names the registered classes.
   static int CheckClass(const std::string& className, std::string& error);
   /// Makes the dispatch and the application (elm's own arguments follow the
-  /// client's name) and reads the session file: kExitRan, else kExitBadInput.
+  /// client's name), takes the session file's lock for the whole run
+  /// (kExitSessionInUse when another run keeps it) and reads the session
+  /// file (kExitBadInput when it cannot be used): kExitRan, else the status
+  /// and error.
   int Open(const std::string& sessionPath, const std::vector<std::string>& args, std::string& error);
 
   /// The three above in turn, the class check only when className is not
@@ -84,6 +88,7 @@ public:
 private:
   using ShowToolbarFn = unsigned char (*)();
   Plugin m_plugin;
+  SessionLock m_lock;
   ShowToolbarFn m_showToolbar = nullptr;
   std::vector<std::string> m_args;
   std::vector<const char*> m_argv;

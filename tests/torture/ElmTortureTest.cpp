@@ -1,0 +1,254 @@
+// elm used carelessly or against a hostile server: the session file is never
+// lost, no input grows without bound, and no server holds a command longer
+// than its time-outs promise. Every case runs the real elm (and, where a
+// server is needed, the real elm-server) on loopback.
+
+#include "TortureSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ElmTorture : public testing::Test {
+protected:
+  void SetUp() override {
+    m_session = m_dir.File("session.json");
+    fs::copy_file(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json", m_session);
+  }
+  std::map<std::string, std::string> Env(std::map<std::string, std::string> extra = {}) const {
+    std::map<std::string, std::string> env = {
+        {"ELM_PLUGIN", ELM_PLUGIN_PATH},        {"ELMHOST_CATALOG_PATH", m_dir.Path()},
+        {"ELMHOST_SETTINGS_PATH", m_dir.Path()}, {"ELM_MODULE", "OAK"},
+        {"ELM_SERVER_URL", ""},                  {"ELM_SERVERURL", ""},
+        {"ELM_DEBUG", ""},                       {"ELM_SESSION_WAIT", ""},
+    };
+    for (auto& [k, v] : extra) env[k] = v;
+    return env;
+  }
+  elmtest::ProcessResult Elm(std::vector<std::string> args, std::map<std::string, std::string> env = {},
+                             std::function<void()> beforeExec = {}) const {
+    elmtest::RunOptions options;
+    options.env = Env(std::move(env));
+    options.timeoutSeconds = 60;
+    options.beforeExec = std::move(beforeExec);
+    return elmtest::RunProcess(ELM_EXE, args, options);
+  }
+  elmtest::ProcessResult PartNumber(const std::string& url, std::vector<std::string> extra = {},
+                                    std::map<std::string, std::string> env = {},
+                                    std::function<void()> beforeExec = {}) const {
+    std::vector<std::string> args{"run", "SetPartNumberFromExtPdmCmd", "--session", m_session};
+    args.insert(args.end(), extra.begin(), extra.end());
+    env["ELM_SERVER_URL"] = url;
+    return Elm(args, env, std::move(beforeExec));
+  }
+  std::string ExternalId() const {
+    auto doc = nlohmann::json::parse(elmtest::ReadFile(m_session));
+    for (const auto& o : doc["objects"])
+      if (o["id"] == "part") return o["attributes"]["PLM_ExternalID"];
+    return "";
+  }
+
+  elmtest::ScratchDir m_dir;
+  std::string m_session;
+};
+
+TEST_F(ElmTorture, AnOutputNamingTheSessionUnderAnyPathIsRefusedBeforeAnythingRuns) {
+  const std::string before = elmtest::ReadFile(m_session);
+  fs::create_symlink(m_session, m_dir.File("link.json"));
+  fs::create_hard_link(m_session, m_dir.File("hard.json"));
+  fs::create_directory(m_dir.File("sub"));
+  for (const std::string& events :
+       {m_session, m_dir.File("link.json"), m_dir.File("hard.json"), m_dir.File("sub/../session.json")}) {
+    auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", m_dir.File("link.json"), "--events", events});
+    EXPECT_EQ(r.exitCode, 2) << events;
+    EXPECT_NE(r.err.find("is the session file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(elmtest::ReadFile(m_session), before);
+  EXPECT_TRUE(fs::is_symlink(m_dir.File("link.json")));
+}
+
+TEST_F(ElmTorture, OverlappingRunsOnOneSessionNeverLoseANumber) {
+  torture::ServerUnderTest server;
+  ASSERT_GT(server.Port(), 0);
+  // Four runs at once, through different paths to the same file.
+  fs::create_symlink(m_session, m_dir.File("link.json"));
+  std::vector<std::future<elmtest::ProcessResult>> runs;
+  for (int i = 0; i < 4; ++i)
+    runs.push_back(std::async(std::launch::async, [&, i] {
+      return Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", i % 2 ? m_dir.File("link.json") : m_session},
+                 {{"ELM_SERVER_URL", server.Url()}, {"ELM_SESSION_WAIT", "30"}});
+    }));
+  for (auto& run : runs) {
+    auto r = run.get();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+  }
+  // Each run asked with the number the previous one saved: a chain of four.
+  auto listed = server.Admin({"list", "numbers"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<std::pair<std::string, std::string>> issued;  // (asked with, issued)
+  std::regex line(R"((\S+)\t(\S+)\t(\S+)\t.*)");
+  std::istringstream in(listed.out);
+  for (std::string l; std::getline(in, l);) {
+    std::smatch m;
+    if (std::regex_match(l, m, line)) issued.emplace_back(m[3], m[2]);
+  }
+  ASSERT_EQ(issued.size(), 4u) << listed.out;
+  std::string expectedAsked = "prd-part";
+  for (const auto& [asked, number] : issued) {
+    EXPECT_EQ(asked, expectedAsked) << listed.out;
+    expectedAsked = number;
+  }
+  EXPECT_EQ(ExternalId(), expectedAsked);
+  EXPECT_TRUE(fs::is_symlink(m_dir.File("link.json")));
+}
+
+TEST_F(ElmTorture, ARunThatCannotWaitLongerRefusesAndNamesTheHolder) {
+  // Another run holds the session: its lock file says who it is.
+  std::string lockPath = m_session + ".lock";
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  std::string holder = "elm (process 4711, run ELMAboutCmd) since 2026-12-06T10:00:00Z\n";
+  ASSERT_EQ(write(fd, holder.data(), holder.size()), static_cast<ssize_t>(holder.size()));
+  const std::string before = elmtest::ReadFile(m_session);
+  auto r = PartNumber("http://127.0.0.1:1/", {}, {{"ELM_SESSION_WAIT", "0"}});
+  EXPECT_EQ(r.exitCode, 9);
+  EXPECT_EQ(r.err, "elm: " + m_session + ": in use by elm (process 4711, run ELMAboutCmd) since "
+                                         "2026-12-06T10:00:00Z; waited 0 s (ELM_SESSION_WAIT)\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(elmtest::ReadFile(m_session), before);
+  close(fd);
+  // Once it has let go, the next run goes ahead.
+  r = PartNumber("http://127.0.0.1:1/", {}, {{"ELM_SESSION_WAIT", "0"}});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST_F(ElmTorture, SavingKeepsWhatTheUserSetOnTheFileAndAFullDiskLosesNothing) {
+  torture::ServerUnderTest server;
+  ASSERT_GT(server.Port(), 0);
+  // Its own mode stays, also one that is not the default.
+  ASSERT_EQ(chmod(m_session.c_str(), 0600), 0);
+  auto r = PartNumber(server.Url());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("[save] part: saved"), std::string::npos) << r.out;
+  struct stat st {};
+  ASSERT_EQ(stat(m_session.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  const std::string numbered = elmtest::ReadFile(m_session);
+
+  // A file the user made read-only is not replaced.
+  ASSERT_EQ(chmod(m_session.c_str(), 0444), 0);
+  r = PartNumber(server.Url());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("[save] part: failed: "), std::string::npos) << r.out;
+  EXPECT_EQ(elmtest::ReadFile(m_session), numbered);
+  ASSERT_EQ(stat(m_session.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  ASSERT_EQ(chmod(m_session.c_str(), 0644), 0);
+
+  // No room to write the new session: the save fails, the old one stays.
+  r = PartNumber(server.Url(), {}, {}, [] {
+    rlimit limit{512, 512};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("[save] part: failed: "), std::string::npos) << r.out;
+  EXPECT_EQ(elmtest::ReadFile(m_session), numbered);
+  for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.rfind("session.json.", 0) != 0 || name == "session.json.lock")
+        << "a temporary file stayed behind: " << entry.path();
+  }
+}
+
+TEST_F(ElmTorture, InputFilesTooDeepOrTooLargeAreRefusedWithTheirStatus) {
+  struct Case {
+    const char* what;
+    std::string option;
+    std::string content;
+    const char* error;
+  } cases[] = {
+      {"deep script", "--script", std::string(200000, '['), "nested deeper than 8 levels"},
+      {"deep answers", "--answers", std::string(200000, '['), "nested deeper than 8 levels"},
+      {"large script", "--script", "[" + std::string(2u << 20, ' ') + "]", "larger than 1048576 bytes"},
+      {"answer beyond a 32-bit number", "--answers", "[1099511627776]", "a box answer out of range"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto r = Elm({"run", "ELMAboutCmd", "--session", m_session, c.option, m_dir.Write("input.json", c.content)});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  // A session nested past the reader's limit, and one larger than it reads.
+  std::string deep = R"({"objects": [], "x": )" + std::string(300000, '[') + std::string(300000, ']') + "}";
+  auto r = Elm({"run", "ELMAboutCmd", "--session", m_dir.Write("deep.json", deep)});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find("deep.json"), std::string::npos) << r.err;
+}
+
+TEST_F(ElmTorture, HostileServersCannotHoldTheCommandOrForgeItsOutcome) {
+  auto answerWith = [](std::string reply) {
+    return [reply](const elmtest::RawServer::Connection& c, const std::string&) { c.Send(reply); };
+  };
+  auto answer = [&](const std::string& body, std::size_t announced = 0) {
+    return answerWith("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
+                      std::to_string(announced ? announced : body.size()) + "\r\n\r\n" + body);
+  };
+  struct Case {
+    const char* what;
+    elmtest::RawServer::Behaviour behaviour;
+    const char* boxes;  // the boxes' texts, one per line
+  } cases[] = {
+      {"an HTML error page", answer("<html><b>Proxy error</b><br></html>"),
+       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
+      {"a body cut off", answer("<ELM><Response><Attribute name=", 500),
+       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
+      {"a document type with entities",
+       answer("<!DOCTYPE ELM [<!ENTITY x \"ELM-666\">]><ELM><Response>"
+              "<Attribute name=\"PartNumber\" value=\"&x;\"/></Response></ELM>"),
+       "ELMSetPartNumberFromExtPdmCmd MsgFinishedOK\n"},
+      {"a byte a second, forever",
+       [](const elmtest::RawServer::Connection& c, const std::string&) {
+         c.Send(std::string("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"));
+         for (int i = 0; i < 60 && c.Send("<"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+       },
+       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    elmtest::RawServer server(c.behaviour);
+    auto started = std::chrono::steady_clock::now();
+    auto r = PartNumber(server.Url("/"), {}, {{"ELM_SERVER_CONNECT_TIMEOUT", "1"}, {"ELM_SERVER_SEND_TIMEOUT", "1"},
+                                              {"ELM_SERVER_RECEIVE_TIMEOUT", "1"}});
+    auto took = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string texts;
+    std::istringstream in(r.out);
+    for (std::string l; std::getline(in, l);)
+      if (l.rfind("  text:   ", 0) == 0) texts += l.substr(10) + "\n";
+    EXPECT_EQ(texts, c.boxes) << r.out;
+    // The time-outs add up to 3 s: nothing may hold the command much longer.
+    EXPECT_LT(took, std::chrono::seconds(15));
+  }
+  // No entity was expanded: the number saved is the text as it came.
+  EXPECT_NE(ExternalId(), "ELM-666");
+}
+
+}  // namespace
