@@ -145,7 +145,7 @@ struct HttpExchange {
   std::string url;
   std::string requestBody;
   long status = 0;            ///< HTTP status, 0 when no answer arrived
-  std::string responseBody;   ///< the bytes handed out to the caller
+  std::string responseBody;   ///< the bytes handed out to the caller (empty unless the observer keeps bodies)
   DWORD error = 0;            ///< the transfer's error code, 0 when none
   std::string errorText;
 };
@@ -153,6 +153,8 @@ using HttpObserver = std::function<void(const HttpExchange&)>;
 
 /// Installs an observer told of every request handle that is closed after
 /// it was sent; returns the previous one. Called on the thread that closes.
-ExportedByELMHost HttpObserver SetHttpObserver(HttpObserver observer);
+/// Only with withBodies does the client keep a copy of each answer for it:
+/// a large answer then costs its size once more.
+ExportedByELMHost HttpObserver SetHttpObserver(HttpObserver observer, bool withBodies = true);
 
 }  // namespace elmhost

@@ -219,8 +219,11 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     events.Write(JsonLine(e));
   });
   // Every exchange with the integration server, for tools that follow a run.
+  // Only the events file needs the bodies: without it a large answer is not
+  // kept twice.
   host.OnRequest([&events](const elmhost::HttpExchange& x) {
     Print(RequestText(x));
+    if (!events.IsOpen()) return;
     Json e;
     e["event"] = "request";
     e["method"] = x.method;
@@ -231,7 +234,7 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["error"] = x.error;
     e["errorText"] = x.errorText;
     events.Write(JsonLine(e));
-  });
+  }, events.IsOpen());
 
   host.LoadWorkbench();
   if (host.StartCommand(cmd.className, error) != kExitRan) {

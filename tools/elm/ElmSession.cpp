@@ -144,8 +144,8 @@ void ElmSession::OnSave(std::function<void(const elmhost::SaveRecord&)> observer
   m_session->SetSaveObserver(std::move(observer));
 }
 
-void ElmSession::OnRequest(elmhost::HttpObserver observer) {
-  elmhost::HttpObserver previous = elmhost::SetHttpObserver(std::move(observer));
+void ElmSession::OnRequest(elmhost::HttpObserver observer, bool withBodies) {
+  elmhost::HttpObserver previous = elmhost::SetHttpObserver(std::move(observer), withBodies);
   if (!m_observing) m_previousObserver = std::move(previous);
   m_observing = true;
 }

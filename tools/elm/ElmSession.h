@@ -69,8 +69,9 @@ public:
 
   /// Called after every save of the session's objects.
   void OnSave(std::function<void(const elmhost::SaveRecord&)> observer);
-  /// Called after every exchange with the integration server, until the session goes.
-  void OnRequest(elmhost::HttpObserver observer);
+  /// Called after every exchange with the integration server, until the
+  /// session goes; the exchanges carry the answers' bodies only withBodies.
+  void OnRequest(elmhost::HttpObserver observer, bool withBodies = true);
 
   /// The client loads the plug-in's workbench before a person can pick a
   /// command: asks its entry whether to show the toolbar (which settles the

@@ -267,6 +267,7 @@ private:
   std::size_t m_frontOffset = 0;
   // What the caller read, kept only while an observer is installed.
   bool m_observed = false;
+  bool m_keepsBody = false;
   std::string m_readLog;
 
   // Last, so that they go first: the easy handle points into the members
@@ -280,6 +281,7 @@ private:
 
 std::mutex g_observerLock;
 elmhost::HttpObserver g_observer;
+bool g_observerWantsBodies = true;
 
 Request::~Request() {
   if (m_observed && m_state != State::Opened) {
@@ -317,6 +319,7 @@ bool Request::Open(const Connection& c, const std::string& verb, const std::stri
   {
     std::lock_guard<std::mutex> lock(g_observerLock);
     m_observed = static_cast<bool>(g_observer);
+    m_keepsBody = m_observed && g_observerWantsBodies;
   }
   m_verb = verb;
   m_accept = accept;
@@ -494,7 +497,7 @@ BOOL Request::Read(void* buffer, DWORD wanted, DWORD& read) {
   const std::string& front = m_chunks.front();
   std::size_t n = std::min<std::size_t>(wanted, front.size() - m_frontOffset);
   if (n > 0) std::memcpy(buffer, front.data() + m_frontOffset, n);
-  if (m_observed) m_readLog.append(front.data() + m_frontOffset, n);
+  if (m_keepsBody) m_readLog.append(front.data() + m_frontOffset, n);
   m_frontOffset += n;
   if (m_frontOffset == front.size()) {
     m_chunks.pop_front();
@@ -809,8 +812,9 @@ BOOL WinHttpCloseHandle(HINTERNET handle) {
   return 1;
 }
 
-elmhost::HttpObserver elmhost::SetHttpObserver(HttpObserver observer) {
+elmhost::HttpObserver elmhost::SetHttpObserver(HttpObserver observer, bool withBodies) {
   std::lock_guard<std::mutex> lock(g_observerLock);
+  g_observerWantsBodies = withBodies;
   return std::exchange(g_observer, std::move(observer));
 }
 

@@ -30,7 +30,7 @@ int RunGui(const elmapp::CommandLine& cmd, const std::vector<std::string>& args)
   MainWindow window(host, cmd.sessionPath);
   OutputCapture capture(&window, [&window](const QString& text) { window.AppendOutput(text); });
   host.OnSave([](const elmhost::SaveRecord& save) { Print(SaveText(save)); });
-  host.OnRequest([](const elmhost::HttpExchange& x) { Print(RequestText(x)); });
+  host.OnRequest([](const elmhost::HttpExchange& x) { Print(RequestText(x)); }, false);
   window.show();
   window.ShowToolbar(host.LoadWorkbench());
   app->exec();

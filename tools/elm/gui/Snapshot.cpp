@@ -117,7 +117,7 @@ int RunSnapshot(const elmapp::CommandLine& cmd, const std::vector<std::string>& 
   Snapshot snapshot(cmd.outDir);
   SnapshotUser user(snapshot, player);
   host.OnSave([](const elmhost::SaveRecord& save) { Print(SaveText(save)); });
-  host.OnRequest([](const elmhost::HttpExchange& x) { Print(RequestText(x)); });
+  host.OnRequest([](const elmhost::HttpExchange& x) { Print(RequestText(x)); }, false);
 
   DialogPresenter presenter;
   presenter.OnOpened([&snapshot](DialogWindow& window) {
