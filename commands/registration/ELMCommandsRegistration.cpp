@@ -4,8 +4,10 @@
 
 #include "CATFillDictionary.h"
 #include "ELMAboutCmd.h"
+#include "ELMCoexistenceAdminCmd.h"
 #include "ELMCommandsExport.h"
 #include "ELMGlobal.h"
+#include "ELMProcessStatusCmd.h"
 #include "SetPartNumberFromExtPdmCmd.h"
 
 #include <new>
@@ -26,6 +28,8 @@ void* Create() {
 extern "C" {
 ExportedByELMCommands void* fctCreateSetPartNumberFromExtPdmCmd() { return Create<SetPartNumberFromExtPdmCmd>(); }
 ExportedByELMCommands void* fctCreateELMAboutCmd() { return Create<ELMAboutCmd>(); }
+ExportedByELMCommands void* fctCreateELMCoexistenceAdminCmd() { return Create<ELMCoexistenceAdminCmd>(); }
+ExportedByELMCommands void* fctCreateELMProcessStatusCmd() { return Create<ELMProcessStatusCmd>(); }
 
 /// What the client's workbench asks when it loads the plug-in's toolbar:
 /// whether to show it. Asking settles the product module, as in the client.
@@ -36,4 +40,6 @@ namespace {
 // Registered in this order when the library is loaded.
 CATFillDictionary s_SetPartNumberFromExtPdmCmd("SetPartNumberFromExtPdmCmd", fctCreateSetPartNumberFromExtPdmCmd);
 CATFillDictionary s_ELMAboutCmd("ELMAboutCmd", fctCreateELMAboutCmd);
+CATFillDictionary s_ELMCoexistenceAdminCmd("ELMCoexistenceAdminCmd", fctCreateELMCoexistenceAdminCmd);
+CATFillDictionary s_ELMProcessStatusCmd("ELMProcessStatusCmd", fctCreateELMProcessStatusCmd);
 }  // namespace

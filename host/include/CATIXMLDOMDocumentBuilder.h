@@ -17,6 +17,13 @@ public:
                         const CATListValCATUnicodeString& optionNames,
                         const CATListValCATUnicodeString& optionValues,
                         const CATISAXEntityResolver_var& resolver, const CATISAXErrorHandler_var& handler);
+  /// Parses the file at path as the other Parse parses text. Documents are
+  /// never validated ("CATDoValidation" has nothing to switch on); files
+  /// larger than 64 MiB are refused.
+  virtual HRESULT Parse(const CATUnicodeString& path, CATIDOMDocument_var& document,
+                        const CATListValCATUnicodeString& optionNames,
+                        const CATListValCATUnicodeString& optionValues,
+                        const CATISAXEntityResolver_var& resolver, const CATISAXErrorHandler_var& handler);
   virtual HRESULT WriteToString(const CATIDOMNode_var& node, CATUnicodeString& text,
                                 const CATListValCATUnicodeString& optionNames,
                                 const CATListValCATUnicodeString& optionValues);

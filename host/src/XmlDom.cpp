@@ -8,6 +8,9 @@
 
 #include <pugixml.hpp>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <set>
@@ -61,6 +64,11 @@ HRESULT CATISAXFactory::CreateInputSourceFromString(CATUnicodeString, const CATU
 }
 HRESULT CATIXMLDOMDocumentBuilder::GetDOMImplementation(CATIDOMImplementation_var&) { return E_FAIL; }
 HRESULT CATIXMLDOMDocumentBuilder::Parse(const CATISAXInputSource_var&, CATIDOMDocument_var&,
+                                         const CATListValCATUnicodeString&, const CATListValCATUnicodeString&,
+                                         const CATISAXEntityResolver_var&, const CATISAXErrorHandler_var&) {
+  return E_FAIL;
+}
+HRESULT CATIXMLDOMDocumentBuilder::Parse(const CATUnicodeString&, CATIDOMDocument_var&,
                                          const CATListValCATUnicodeString&, const CATListValCATUnicodeString&,
                                          const CATISAXEntityResolver_var&, const CATISAXErrorHandler_var&) {
   return E_FAIL;
@@ -444,6 +452,29 @@ public:
     } catch (...) {
       return E_OUTOFMEMORY;
     }
+  }
+
+  HRESULT Parse(const CATUnicodeString& path, CATIDOMDocument_var& document, const CATListValCATUnicodeString& names,
+                const CATListValCATUnicodeString& values, const CATISAXEntityResolver_var& resolver,
+                const CATISAXErrorHandler_var& handler) override {
+    document = nullptr;
+    constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{64} << 20;
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(path.Utf8(), ec);
+    if (ec || size > kMaxFileBytes) return E_FAIL;
+    std::ifstream in(path.Utf8(), std::ios::binary);
+    if (!in) return E_FAIL;
+    std::string bytes;
+    try {
+      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+    if (in.bad()) return E_FAIL;
+    CATISAXInputSource_var source;
+    source.Attach(new (std::nothrow) InputSource(CATUnicodeString::FromUTF8(std::move(bytes)), path));
+    if (!source) return E_OUTOFMEMORY;
+    return Parse(source, document, names, values, resolver, handler);
   }
 
   HRESULT WriteToString(const CATIDOMNode_var& node, CATUnicodeString& textOut,

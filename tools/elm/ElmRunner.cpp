@@ -2,6 +2,7 @@
 
 #include "ElmCommandLine.h"
 #include "ElmEvents.h"
+#include "ElmHostActivity.h"
 #include "ElmSession.h"
 
 #include "WinHttp.h"
@@ -235,6 +236,8 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["errorText"] = x.errorText;
     events.Write(JsonLine(e));
   }, events.IsOpen());
+
+  HostActivityReport hostActivity(events);
 
   host.LoadWorkbench();
   if (host.StartCommand(cmd.className, error) != kExitRan) {
