@@ -196,7 +196,7 @@ TEST_F(ProcessStatus, RefreshReplacesTheLinesByThoseOfTheNewAnswer) {
       Answer("<Processes>" + kTransfer + "</Processes>"),
       // Errors are not told on a refresh: the answer's processes, none here, replace the lines.
       Answer("<Error code=\"1005\">USER is empty</Error>"),
-      "<html>proxy error</html>",
+      "502 Bad gateway",
   };
   std::size_t served = 0;
   SetAnswerer([&](const std::string&) { return answers[std::min(served++, std::size(answers) - 1)]; });
@@ -223,7 +223,7 @@ TEST_F(ProcessStatus, RefreshReplacesTheLinesByThoseOfTheNewAnswer) {
   ASSERT_TRUE(elmhost::Press(Dialog(), "RefreshButton").ok);
   EXPECT_EQ(ListLines().size(), 1u);
   EXPECT_THAT(BoxList(), ElementsAre(kCommunicationFailed));
-  EXPECT_EQ(m_user->Boxes()[0].title, kErrorTitle);
+  EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), kErrorTitle);
 }
 
 TEST_F(ProcessStatus, AnAnswerThatCannotBeShownGivesItsBoxAndNoDialog) {
@@ -234,7 +234,7 @@ TEST_F(ProcessStatus, AnAnswerThatCannotBeShownGivesItsBoxAndNoDialog) {
     std::string box;
   } cases[] = {
       {"no server", "", kCommunicationFailed},
-      {"not XML", "<html><body>Bad gateway</body></html>", kCommunicationFailed},
+      {"not XML", "<html><body>Bad gateway", kCommunicationFailed},
       {"two server errors, one line each", Answer("<Error code=\"3\">three</Error><Error code=\"7\">seven</Error>"),
        "ELMWarning|0x8100000|3: HtmlRequest Error_3\n7: HtmlRequest Error_7"},
       {"errors that cannot be read", Answer("<Error code=\"1004\"/>"), kFailedBox},
@@ -250,7 +250,7 @@ TEST_F(ProcessStatus, AnAnswerThatCannotBeShownGivesItsBoxAndNoDialog) {
     m_dispatch->RunUntilIdle();
     EXPECT_THAT(BoxList(), ElementsAre(c.box));
     ASSERT_FALSE(m_user->Boxes().empty());
-    EXPECT_EQ(m_user->Boxes()[0].title, kErrorTitle);
+    EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), kErrorTitle);
     EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
     EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
   }

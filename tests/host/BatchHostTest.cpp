@@ -218,9 +218,13 @@ TEST_F(BatchHost, TheWaitStopsWhatRunsPastTheTimeLimit) {
   int pid = 0;
   std::ifstream(child) >> pid;
   ASSERT_GT(pid, 0);
-  // Gone, or at most a zombie waiting for init.
-  std::string status = elmtest::ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  EXPECT_TRUE(status.empty() || status.find(") Z ") != std::string::npos) << status;
+  // Gone, or at most a zombie waiting for init, once it has taken the signal.
+  auto ended = [&] {
+    std::string status = elmtest::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    return status.empty() || status.find(") Z ") != std::string::npos;
+  };
+  for (int i = 0; i < 200 && !ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(ended()) << elmtest::ReadFile("/proc/" + std::to_string(pid) + "/stat");
 }
 
 TEST_F(BatchHost, EndsArePublishedThroughTheDispatchOnlyWhenTheClientAsked) {
