@@ -1,0 +1,139 @@
+#include "ElmFixture.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+using testing::HasSubstr;
+using testing::Not;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// elm runs the coexistence command of the example session with the
+/// example contexts and scripts; the batch program is found as elm finds it.
+class ElmCoexistence : public elmtest::ElmFixture {
+protected:
+  void SetUp() override {
+    ElmFixture::SetUp();
+    fs::copy_file(Example("sessions/coexistence.json"), m_session, fs::copy_options::overwrite_existing);
+    // The example settings name the context file relative to the repository; here it is named whole.
+    WriteFile("CoexSettingsRep.settings",
+              "COEX_Ctx_XmlFile = \"" + Example("coexistence/contexts.xml") + "\";\n");
+    fs::create_directories(m_dir / "tmp");
+  }
+  static std::string Example(const std::string& rest) { return std::string(ELM_SOURCE_DIR) + "/examples/" + rest; }
+
+  elmtest::ProcessResult Run(const std::string& script, std::map<std::string, std::string> env = {}) {
+    env.emplace("TMPDIR", (m_dir / "tmp").string());
+    env.emplace("DISPLAY", "");
+    env.emplace("WAYLAND_DISPLAY", "");
+    env.emplace("ELMHOST_BATCH_PROGRAM", "");
+    return Elm({"run", "ELMCoexistenceAdminCmd", "--session", m_session, "--script", script, "--events", Events()},
+               std::move(env));
+  }
+  std::string Events() const { return (m_dir / "events.jsonl").string(); }
+  std::vector<nlohmann::json> EventLines() const {
+    std::vector<nlohmann::json> out;
+    std::ifstream in(Events());
+    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+    return out;
+  }
+};
+
+TEST_F(ElmCoexistence, TheExampleRunDeletesTheMappingsInABatchAndPrintsWhereItsReportIs) {
+  auto r = Run(Example("scripts/coexistence-run.json"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string dialog =
+      "[dialog] ELMCoexistenceAdminCmd opened\n"
+      "  ELMCoexistenceAdminCmd: \"CoexistenceAdminCmd Title\" (style 0x40201)\n"
+      "    buttons: OK\n"
+      "    ContextFrame (CATDlgFrame) row 0, col 0, just 0x1e\n"
+      "      ContextLabel (CATDlgLabel) row 0, col 0, span 3x1, just 0x1e\n"
+      "      ContextCombo (CATDlgCombo) row 0, col 3, just 0x1e lines [\"COEXISTENCE\", \"SUPPLIER_EXCHANGE\", "
+      "\"PLANT_LAYOUT\"] selected 0\n"
+      "    Separator2 (CATDlgSeparator) row 1, col 0, just 0xe\n"
+      "    MappingFrame (CATDlgFrame) row 2, col 0, just 0x1e\n"
+      "      DeleteMappingRB (CATDlgRadioButton) row 1, col 0, just 0xa unchecked\n"
+      "      TransferMasterRB (CATDlgRadioButton) row 1, col 2, just 0xa checked\n"
+      "      Separator1 (CATDlgSeparator) row 2, col 0, span 3x1, just 0xe\n"
+      "      DeleteAllCB (CATDlgCheckButton) row 3, col 0, just 0xa unchecked insensitive\n"
+      "      Separator3 (CATDlgSeparator) row 3, col 1, just 0x1a\n"
+      "      DirectionFrame (CATDlgFrame) row 3, col 2, just 0x1e\n"
+      "        V5V6MasterRB (CATDlgRadioButton) row 0, col 0, just 0xa checked\n"
+      "        V6V5MasterRB (CATDlgRadioButton) row 1, col 0, just 0xa unchecked\n"
+      "    Separator4 (CATDlgSeparator) row 3, col 0, just 0xe\n"
+      "    PreviewCB (CATDlgCheckButton) row 5, col 0, just 0x1e unchecked\n"
+      "    ShowResultCB (CATDlgCheckButton) row 6, col 0, just 0x1e checked\n";
+  EXPECT_EQ(r.out.rfind(dialog, 0), 0u) << r.out;
+  const std::string tmp = fs::canonical(m_dir / "tmp").string();
+  std::smatch m;
+  const std::regex run(
+      "\\[action\\] step 3: press the OK button of ELMCoexistenceAdminCmd\n"
+      "\\[batch\\] CoexistenceAdministration ([0-9a-f]{32}): submitted \\(input " + tmp +
+      "/BIRCoexAdmin.xml, output (" + tmp + "/CoexistenceAdministration_[0-9_-]+)\\.log\\)\n"
+      "\\[batch\\] CoexistenceAdministration \\1: ended \\(return code 0\\)\n"
+      "pNotifName CATBatchEndNotifCAA\n"
+      "\\[open\\] \\2\\.htm: not opened \\(no display\\)\n"
+      "\\[dialog\\] ELMCoexistenceAdminCmd closed\n$");
+  ASSERT_TRUE(std::regex_search(r.out, m, run)) << r.out;
+  const std::string report = m[2].str() + ".htm";
+
+  std::vector<std::string> kinds;
+  for (const auto& e : EventLines()) kinds.push_back(e["event"].get<std::string>() + ":" + e.value("state", ""));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"dialog-open:", "dialog-action:", "dialog-action:", "dialog-action:",
+                                             "batch:submitted", "batch:ended", "open:", "dialog-close:"}));
+  auto open = EventLines()[6];
+  EXPECT_EQ(open["path"], report);
+  EXPECT_EQ(open["opened"], false);
+  EXPECT_EQ(EventLines()[5]["returnCode"], 0);
+
+  // The frame and the fork below it lost their mappings; the bicycle kept its own.
+  for (const char* id : {"frame", "fork"}) EXPECT_EQ(SessionAttribute(id, "CoexMapping"), "") << id;
+  EXPECT_EQ(SessionAttribute("bike", "CoexMapping"), "V5:/projects/bike/CityBike.CATProduct");
+  std::string html = ReadFile(report);
+  EXPECT_THAT(html, HasSubstr("Mapping to V5:/projects/bike/Frame.CATPart deleted."));
+  EXPECT_THAT(html, HasSubstr("<td>fork</td><td>VPMReference</td><td>prd-fork</td><td>Fork</td><td>below frame</td>"));
+  EXPECT_THAT(html, HasSubstr("2 objects, 2 changed. The changes were saved."));
+}
+
+TEST_F(ElmCoexistence, TheExamplePreviewChangesNothing) {
+  const std::string before = ReadFile(m_session);
+  auto r = Run(Example("scripts/coexistence-preview.json"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr(": ended (return code 0)\n"));
+  EXPECT_EQ(ReadFile(m_session), before);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.out, m, std::regex("\\[open\\] (.*\\.htm): not opened")));
+  std::string html = ReadFile(m[1].str());
+  EXPECT_THAT(html, HasSubstr("<td>frame</td><td>VPMReference</td><td>prd-frame</td><td>Frame</td><td>selected</td>"
+                              "<td>mapped to V5:/projects/bike/Frame.CATPart, V5 master</td><td>would change</td>"
+                              "<td>Mastership would move from V5 to V6.</td>"));
+  EXPECT_THAT(html, HasSubstr("Preview: nothing was changed."));
+}
+
+TEST_F(ElmCoexistence, AKilledBatchEndsTheRunWithoutAReportAndNothingHangs) {
+  std::string program = WriteFile("killed.sh", "#!/bin/sh\nkill -KILL $$\n");
+  fs::permissions(program, fs::perms::owner_all);
+  auto r = Run(WriteFile("ok.json", R"([{"dialog": "ELMCoexistenceAdminCmd", "button": "OK"}])"),
+               {{"ELMHOST_BATCH_PROGRAM", program}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, testing::ContainsRegex(": ended by signal 9 \\(return code 137\\)\npNotifName CATBatchEndNotifCAA\n"
+                                            "\\[dialog\\] ELMCoexistenceAdminCmd closed\n$"));
+  EXPECT_THAT(r.out, Not(HasSubstr("[open]")));
+
+  // Past the time limit the batch is stopped and the run goes on.
+  std::string slow = WriteFile("slow.sh", "#!/bin/sh\nsleep 30\n");
+  fs::permissions(slow, fs::perms::owner_all);
+  r = Run(WriteFile("ok.json", R"([{"dialog": "ELMCoexistenceAdminCmd", "button": "OK"}])"),
+          {{"ELMHOST_BATCH_PROGRAM", slow}, {"ELMHOST_BATCH_TIMEOUT", "0.5"}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr(": stopped: it did not end within 0.5 s (return code 143)\n"));
+  EXPECT_THAT(r.out, Not(HasSubstr("[open]")));
+}
+
+}  // namespace
