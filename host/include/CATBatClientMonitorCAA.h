@@ -44,7 +44,9 @@ public:
   /// the host's own limit (ELMHOST_BATCH_TIMEOUT) applies in any case, and
   /// when it passes the running batches are stopped and the wait fails.
   /// The wait also fails once no batch runs and nothing is left to deliver,
-  /// since nothing could raise the flag then. options: 0.
+  /// since nothing could raise the flag then. Whatever the dispatch holds
+  /// runs during the wait, objects handed to delayed destruction included:
+  /// a caller must not have asked for its own. options: 0.
   virtual HRESULT WaitForFlag(int* flag, int timeout, int options) = 0;
   /// Connects the client to the monitor: fails when no batch program can be
   /// found.
