@@ -89,20 +89,6 @@ TEST_F(BatchEventWatcher, AnotherBatchesEndIsNamedAndChangesNothing) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
-TEST_F(BatchEventWatcher, TheRunSucceedsOnlyWhenItsOwnBatchEndsWithZero) {
-  struct Case {
-    const char* body;
-    HRESULT expected;
-  } cases[] = {{"exit 0", S_OK}, {"exit 3", E_FAIL}, {"kill -KILL $$", E_FAIL}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.body);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ELMSubmitBatchAndWait(Batch("own", c.body).c_str()), c.expected);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "pNotifName CATBatchEndNotifCAA\n");
-    EXPECT_EQ(GetBatchPublisherCAA()->GetCallbackCount(), 0);
-  }
-}
-
 TEST_F(BatchEventWatcher, AnotherBatchEndingFirstDoesNotDecideTheRun) {
   // The other batch fails first; ours succeeds once it is gone.
   const std::string gone = m_scratch.File("other-gone");
@@ -115,15 +101,6 @@ TEST_F(BatchEventWatcher, AnotherBatchEndingFirstDoesNotDecideTheRun) {
   int code = 0;
   ASSERT_EQ(Monitor()->GetBatchReturnCode(other, &code), S_OK);
   EXPECT_EQ(code, 5);
-}
-
-TEST_F(BatchEventWatcher, WithoutAProgramNothingIsSubmitted) {
-  m_env.Set("ELMHOST_BATCH_PROGRAM", m_scratch.File("missing"));
-  CATPLMBatch batch("Nothing");
-  std::string input = m_scratch.File("in.xml");
-  ASSERT_EQ(batch.FillXmlFile("", input.c_str()), S_OK);
-  EXPECT_EQ(ELMSubmitBatchAndWait(input.c_str()), E_FAIL);
-  EXPECT_EQ(GetBatchPublisherCAA()->GetCallbackCount(), 0);
 }
 
 }  // namespace

@@ -307,12 +307,7 @@ TEST_F(Coexistence, TheBatchRunsOnTheSelectionAndWhatItHoldsAndItsReportOpens) {
   std::string report = m_opened[0].path;
   EXPECT_EQ(report.rfind(fs::canonical(m_dir / "tmp").string() + "/CoexistenceAdministration_", 0), 0u) << report;
   EXPECT_EQ(report.substr(report.size() - 4), ".htm");
-  std::string html = elmtest::ReadFile(report);
-  EXPECT_THAT(html, HasSubstr("<td>part</td><td>VPMReference</td><td>prd-part</td><td>Part</td><td>selected</td>"));
-  EXPECT_THAT(html, HasSubstr("<td>bolt</td><td>VPMReference</td><td>prd-bolt</td><td>Bolt &lt;M8&gt; &amp; nut</td>"
-                              "<td>below part</td>"));
-  EXPECT_THAT(html, HasSubstr("<td>changed</td><td>Mastership moved from V5 to V6.</td>"));
-  EXPECT_THAT(html, HasSubstr("<td>unchanged</td><td>Already V6 master: nothing to do.</td>"));
+  EXPECT_THAT(elmtest::ReadFile(report), HasSubstr("<td>changed</td><td>Mastership moved from V5 to V6.</td>"));
   EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
   EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
 }
@@ -327,7 +322,6 @@ TEST_F(Coexistence, ABatchThatFailsCrashesIsKilledOrRunsTooLongOpensNoReport) {
     int returnCode;
     bool opened;
   } cases[] = {
-      {"a clean end", "", nullptr, "", elmhost::BatchEvent::Kind::Ended, 0, true},
       {"a clean end without the report", "", nullptr, "ShowResultCB", elmhost::BatchEvent::Kind::Ended, 0, false},
       {"return code 3", Program("three.sh", "exit 3"), nullptr, "", elmhost::BatchEvent::Kind::Ended, 3, false},
       {"killed", Program("killed.sh", "kill -KILL $$"), nullptr, "", elmhost::BatchEvent::Kind::Ended, 128 + 9, false},

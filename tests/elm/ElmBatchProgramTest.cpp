@@ -66,9 +66,6 @@ TEST_F(ElmBatchProgram, WorksOnTheObjectsTheOptionsNameAndReportsEachOne) {
         "<td>Mastership moved from V6 to V5.</td>",
         "<td>plant</td><td>VPMReference</td><td>prd-plant</td><td>Pump</td><td>below asm</td>"
         "<td>not mapped in COEXISTENCE</td><td>skipped</td>"}},
-      {"every mapping of the context goes, the other context's stays", kDelete, "All", "Run", {}, 0,
-       {{"asm", "|"}, {"part", "|"}, {"noid", "|"}, {"plant", "V5|V5:pump.CATPart"}},
-       {"<td>noid</td><td>VPMReference</td><td>prd-noid</td><td>Without identity</td><td>in the context COEXISTENCE</td>"}},
       {"an object the session lacks fails, the others are done", kToV6, "Selection", "Run", {"ghost", "part"}, 1,
        {{"part", "V6|V5:part.CATPart"}},
        {"<td>ghost</td><td></td><td></td><td></td><td>selected</td><td></td><td>failed</td>"
