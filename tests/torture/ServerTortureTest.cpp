@@ -353,6 +353,16 @@ TEST(ServerTortureSettings, UnknownNamesAndUnfitValuesAreRefusedAndKnownOnesAppl
   elmtest::ProcessResult seeded = server.Admin({"seed", seed});
   EXPECT_EQ(seeded.exitCode, 1);
   EXPECT_NE(seeded.err.find("<Setting> at byte 57: unknown setting \"Bogus\""), std::string::npos) << seeded.err;
+  // A seed file too large is refused on its size, before a byte of it is read
+  // (the file is sparse: reading it would show as time and memory).
+  std::string huge = server.Dir().Write("huge.xml", "<ElmServerSeed/>");
+  ASSERT_EQ(truncate(huge.c_str(), static_cast<off_t>((64 << 20) + 1)), 0);
+  elmtest::ProcessResult oversized = server.Admin({"seed", huge});
+  EXPECT_EQ(oversized.exitCode, 1);
+  EXPECT_NE(oversized.err.find(huge + ": the file has 67108865 bytes; a seed file may have at most 67108864 bytes "
+                                      "(64 MiB); nothing of it was loaded"),
+            std::string::npos)
+      << oversized.err;
 
   // The switches the dialogs depend on, changed under the running server,
   // show in its very next answer.

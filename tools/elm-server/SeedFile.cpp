@@ -4,8 +4,9 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string_view>
 
 namespace elmserver {
@@ -102,14 +103,33 @@ bool LoadSeed(PdmStore& store, const std::string& xmlText, SeedSummary& summary,
 }
 
 bool LoadSeedFile(PdmStore& store, const std::string& path, SeedSummary& summary, std::string& error) {
+  // The size is checked before anything is read, so that a file too large to
+  // be a seed never fills the administrator's memory; reading stops at that
+  // size even if the file grows meanwhile.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "cannot read " + path + ": it is a directory";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!in || ec) {
     error = "cannot read " + path;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!LoadSeed(store, text.str(), summary, error)) {
+  if (size > kMaxSeedFileBytes) {
+    error = path + ": the file has " + std::to_string(size) + " bytes; a seed file may have at most " +
+            std::to_string(kMaxSeedFileBytes) + " bytes (64 MiB)";
+    return false;
+  }
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(size));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) {
+    error = "cannot read " + path;
+    return false;
+  }
+  if (!LoadSeed(store, text, summary, error)) {
     error = path + ": " + error;
     return false;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace elmserver {
@@ -17,6 +18,9 @@ struct SeedSummary {
 /// the store, all in one transaction: a file with any error changes nothing.
 /// Returns false with a message naming the element at fault.
 bool LoadSeed(PdmStore& store, const std::string& xmlText, SeedSummary& summary, std::string& error);
+/// Larger seed files are refused before they are read.
+inline constexpr std::uintmax_t kMaxSeedFileBytes = std::uintmax_t{64} << 20;
+
 bool LoadSeedFile(PdmStore& store, const std::string& path, SeedSummary& summary, std::string& error);
 
 }  // namespace elmserver
