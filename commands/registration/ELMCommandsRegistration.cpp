@@ -8,6 +8,7 @@
 #include "ELMCommandsExport.h"
 #include "ELMGlobal.h"
 #include "ELMProcessStatusCmd.h"
+#include "ELMShowPropertyViewerWindowCmd.h"
 #include "SetPartNumberFromExtPdmCmd.h"
 
 #include <new>
@@ -30,6 +31,7 @@ ExportedByELMCommands void* fctCreateSetPartNumberFromExtPdmCmd() { return Creat
 ExportedByELMCommands void* fctCreateELMAboutCmd() { return Create<ELMAboutCmd>(); }
 ExportedByELMCommands void* fctCreateELMCoexistenceAdminCmd() { return Create<ELMCoexistenceAdminCmd>(); }
 ExportedByELMCommands void* fctCreateELMProcessStatusCmd() { return Create<ELMProcessStatusCmd>(); }
+ExportedByELMCommands void* fctCreateELMShowPropertyViewerWindowCmd() { return Create<ELMShowPropertyViewerWindowCmd>(); }
 
 /// What the client's workbench asks when it loads the plug-in's toolbar:
 /// whether to show it. Asking settles the product module, as in the client.
@@ -42,4 +44,6 @@ CATFillDictionary s_SetPartNumberFromExtPdmCmd("SetPartNumberFromExtPdmCmd", fct
 CATFillDictionary s_ELMAboutCmd("ELMAboutCmd", fctCreateELMAboutCmd);
 CATFillDictionary s_ELMCoexistenceAdminCmd("ELMCoexistenceAdminCmd", fctCreateELMCoexistenceAdminCmd);
 CATFillDictionary s_ELMProcessStatusCmd("ELMProcessStatusCmd", fctCreateELMProcessStatusCmd);
+CATFillDictionary s_ELMShowPropertyViewerWindowCmd("ELMShowPropertyViewerWindowCmd",
+                                                    fctCreateELMShowPropertyViewerWindowCmd);
 }  // namespace
