@@ -8,17 +8,24 @@
 #include "ElmCommandLine.h"
 
 #include "CATDlgDialog.h"
+#include "CATDlgEditor.h"
 #include "ELMHostClassDictionary.h"
 #include "ELMHostDispatch.h"
+#include "ELMHostDriver.h"
 #include "ELMHostScript.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
 
 #include <QDir>
 #include <QImage>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -108,6 +115,43 @@ TEST_F(AboutInPresenter, AClickRunsThePlugInsCallbackAsTheScriptStepDoesAndClose
   EXPECT_EQ(clicked.style, scripted.style);
   EXPECT_EQ(clicked.title, scripted.title);
   EXPECT_EQ(clicked.text, scripted.text);
+
+  QTest::mouseClick(window->StandardButton(CATDlgWndCLOSE), Qt::LeftButton);
+  EXPECT_TRUE(presenter.Windows().empty());
+  EXPECT_TRUE(elmhost::OpenDialogs().empty());
+}
+
+class PropertyViewerInPresenter : public elmtest::ServedSession {};
+
+TEST_F(PropertyViewerInPresenter, TheWindowShowsTheListingAsStoredAndTakesNoTyping) {
+  // The bicycle itself, with a description that Qt must carry over unchanged.
+  nlohmann::ordered_json session = nlohmann::ordered_json::parse(std::ifstream(m_session));
+  session["selection"] = {"node-bike"};
+  session["objects"][0]["attributes"]["V_description"] = "Größe ✓ 日本\tcolumn\nnext 'line' \"quoted\"";
+  std::ofstream(m_session) << session.dump(2);
+  ASSERT_NO_FATAL_FAILURE(Prepare("ELMShowPropertyViewerWindowCmd"));
+  DialogPresenter presenter;
+  std::string error;
+  m_host.LoadWorkbench();
+  ASSERT_EQ(m_host.StartCommand("ELMShowPropertyViewerWindowCmd", error), elmapp::kExitRan) << error;
+  m_host.Dispatch().RunUntilIdle();
+  presenter.Sync();
+  ASSERT_EQ(presenter.Windows().size(), 1u);
+  DialogWindow* window = presenter.Windows()[0];
+  auto* model = dynamic_cast<CATDlgEditor*>(elmhost::FindWidget(window->Dialog(), "properiesEditor"));
+  auto* area = window->findChild<QPlainTextEdit*>("properiesEditor");
+  ASSERT_TRUE(model && area);
+  const std::string listing = model->GetText().Utf8();
+  EXPECT_THAT(listing, testing::HasSubstr("\n' V_description'\t<Character string> -> \t'Größe ✓ 日本\tcolumn\nnext "
+                                          "'line' \"quoted\"'\n' originated'\t<Date and time> -> \t'03/02/2026 "
+                                          "09:15:00 CET'\n"));
+  EXPECT_EQ(area->toPlainText().toStdString(), listing);
+
+  EXPECT_TRUE(area->isReadOnly());
+  QTest::keyClicks(area, "typed");
+  presenter.Sync();
+  EXPECT_EQ(model->GetText().Utf8(), listing);
+  EXPECT_EQ(area->toPlainText().toStdString(), listing);
 
   QTest::mouseClick(window->StandardButton(CATDlgWndCLOSE), Qt::LeftButton);
   EXPECT_TRUE(presenter.Windows().empty());
