@@ -44,12 +44,24 @@ CATStatusChangeRC ELMShowPropertyViewerWindowCmd::Activate(CATCommand*, CATNotif
   CATFrmWindow* window = layout ? layout->GetCurrentWindow() : nullptr;
   if (!window) {
     ELM_FAIL_POINT();
-  } else if (CATUnicodeString text; SUCCEEDED(GeneratePLMCompAttrDispStrFromSel(text))) {
-    // The document window owns the viewer from here; the viewer ends itself when closed.
-    auto* dialog = new ELMPropertyViewerDialog(window, "property viewer");
-    dialog->Build();
-    dialog->SetText(text);
-    dialog->SetVisibility(CATDlgShow);
+  } else {
+    // Everything from the selection to the shown window is traced as one
+    // scope, so a trace tells a refused selection from a missing window.
+    ELM_SCOPE("ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromSel");
+    CATUnicodeString text;
+    CATIPLMComponent_var component;
+    ELMUtil::GetSelectedComponent(component, nullptr, nullptr, 0, nullptr);
+    if (!component) {
+      ELM_FAIL_POINT();
+    } else if (FAILED(GeneratePLMCompAttrDispStrFromNavX(component, text))) {
+      ELM_FAIL_POINT();
+    } else {
+      // The document window owns the viewer from here; the viewer ends itself when closed.
+      auto* dialog = new ELMPropertyViewerDialog(window, "property viewer");
+      dialog->Build();
+      dialog->SetText(text);
+      dialog->SetVisibility(CATDlgShow);
+    }
   }
   RequestDelayedDestruction();
   return CATStatusChangeRCCompleted;
@@ -63,20 +75,6 @@ CATStatusChangeRC ELMShowPropertyViewerWindowCmd::Desactivate(CATCommand* from, 
 CATStatusChangeRC ELMShowPropertyViewerWindowCmd::Cancel(CATCommand*, CATNotification*) {
   RequestDelayedDestruction();
   return CATStatusChangeRCCompleted;
-}
-
-HRESULT ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromSel(CATUnicodeString& text) {
-  ELM_SCOPE("ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromSel");
-  text = CATUnicodeString();
-  CATIPLMComponent_var component;
-  ELMUtil::GetSelectedComponent(component, nullptr, nullptr, 0, nullptr);
-  if (!component) {
-    ELM_FAIL_POINT();
-    return E_FAIL;
-  }
-  HRESULT rc = GeneratePLMCompAttrDispStrFromNavX(component, text);
-  if (FAILED(rc)) ELM_FAIL_POINT();
-  return rc;
 }
 
 HRESULT ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromNavX(const CATIPLMComponent_var& component,
@@ -104,11 +102,12 @@ HRESULT ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromNavX(const
   object.Attach(rawObject);
   bool listed = false;
   if (SUCCEEDED(rc) && object) {
+    CATICkeObject_var knowledge(object);
     CATListValCATAttributeInfos attributes;
-    if (SUCCEEDED(CATCkePLMNavPublicServices::ListAttributesFromObject(CATICkeObject_var(object), attributes))) {
+    if (SUCCEEDED(CATCkePLMNavPublicServices::ListAttributesFromObject(knowledge, attributes))) {
       listed = true;
       // A failed read still leaves its line, so its result does not decide whether the text is shown.
-      GeneratePLMCompAttributesDisplayString(CATICkeObject_var(object), attributes, text);
+      GeneratePLMCompAttributesDisplayString(knowledge, attributes, text);
     } else {
       ELM_FAIL_POINT();
     }

@@ -26,8 +26,4 @@ public:
   HRESULT GeneratePLMCompAttributesDisplayString(const CATICkeObject_var& object,
                                                  const CATListValCATAttributeInfos& attributes,
                                                  CATUnicodeString& text);
-
-private:
-  /// The attribute text of the component selected now.
-  HRESULT GeneratePLMCompAttrDispStrFromSel(CATUnicodeString& text);
 };

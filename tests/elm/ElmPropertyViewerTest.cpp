@@ -61,4 +61,24 @@ TEST_F(ElmPropertyViewer, ShowsTheStoredValuesAsTheyAreAndPrintsTheTypeTreeOnlyW
   }
 }
 
+TEST_F(ElmPropertyViewer, ARefusedSelectionShowsNothingAndIsTracedWhereItWasRefused) {
+  struct Case {
+    Json selection, failing;
+    const char* where;
+  } cases[] = {
+      {Json::array(), Json::array(), "GeneratePLMCompAttrDispStrFromSel"},
+      {{"n-pump", "n-bare"}, Json::array(), "GeneratePLMCompAttrDispStrFromSel"},
+      {{"n-noid"}, Json::array(), "GeneratePLMCompAttrDispStrFromNavX"},
+      {{"n-pump"}, {"ListAttributesFromObject"}, "GeneratePLMCompAttrDispStrFromNavX"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selection.dump() + c.failing.dump());
+    auto r = Viewer(c.selection, {{"ELM_DEBUG", "ON"}}, c.failing);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr(std::string("ELMDBX Function: ELMShowPropertyViewerWindowCmd::") + c.where + " ("));
+    EXPECT_THAT(r.out, Not(HasSubstr("[dialog]")));
+    EXPECT_THAT(r.out, Not(HasSubstr("[box]")));
+  }
+}
+
 }  // namespace

@@ -14,7 +14,6 @@
 #include "ELMHostDriver.h"
 #include "ELMHostScript.h"
 
-#include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
 #include <QDir>
@@ -141,21 +140,15 @@ TEST_F(PropertyViewerInPresenter, TheWindowShowsTheListingAsStoredAndTakesNoTypi
   auto* model = dynamic_cast<CATDlgEditor*>(elmhost::FindWidget(window->Dialog(), "properiesEditor"));
   auto* area = window->findChild<QPlainTextEdit*>("properiesEditor");
   ASSERT_TRUE(model && area);
+  // Line feeds, tabs, quotes and non-ASCII text reach the window unchanged, and no key changes them.
   const std::string listing = model->GetText().Utf8();
-  EXPECT_THAT(listing, testing::HasSubstr("\n' V_description'\t<Character string> -> \t'Größe ✓ 日本\tcolumn\nnext "
-                                          "'line' \"quoted\"'\n' originated'\t<Date and time> -> \t'03/02/2026 "
-                                          "09:15:00 CET'\n"));
+  ASSERT_NE(listing.find("'Größe ✓ 日本\tcolumn\nnext 'line' \"quoted\"'"), std::string::npos) << listing;
   EXPECT_EQ(area->toPlainText().toStdString(), listing);
-
   EXPECT_TRUE(area->isReadOnly());
   QTest::keyClicks(area, "typed");
   presenter.Sync();
   EXPECT_EQ(model->GetText().Utf8(), listing);
   EXPECT_EQ(area->toPlainText().toStdString(), listing);
-
-  QTest::mouseClick(window->StandardButton(CATDlgWndCLOSE), Qt::LeftButton);
-  EXPECT_TRUE(presenter.Windows().empty());
-  EXPECT_TRUE(elmhost::OpenDialogs().empty());
 }
 
 }  // namespace
