@@ -90,7 +90,8 @@ HRESULT ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromNavX(const
   identificator.Attach(rawId);
   if (!identificator) {
     ELM_FAIL_POINT();
-    // An object without a PLM identity has nothing to list.
+    // The platform may report success without an identificator: there is
+    // still nothing to list, and an empty window would only mislead.
     return FAILED(rc) ? rc : E_FAIL;
   }
 
