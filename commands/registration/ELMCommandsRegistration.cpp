@@ -9,6 +9,7 @@
 #include "ELMGlobal.h"
 #include "ELMProcessStatusCmd.h"
 #include "ELMShowPropertyViewerWindowCmd.h"
+#include "ELMTransferStructureCmd.h"
 #include "SetPartNumberFromExtPdmCmd.h"
 
 #include <new>
@@ -32,6 +33,7 @@ ExportedByELMCommands void* fctCreateELMAboutCmd() { return Create<ELMAboutCmd>(
 ExportedByELMCommands void* fctCreateELMCoexistenceAdminCmd() { return Create<ELMCoexistenceAdminCmd>(); }
 ExportedByELMCommands void* fctCreateELMProcessStatusCmd() { return Create<ELMProcessStatusCmd>(); }
 ExportedByELMCommands void* fctCreateELMShowPropertyViewerWindowCmd() { return Create<ELMShowPropertyViewerWindowCmd>(); }
+ExportedByELMCommands void* fctCreateELMTransferStructureCmd() { return Create<ELMTransferStructureCmd>(); }
 
 /// What the client's workbench asks when it loads the plug-in's toolbar:
 /// whether to show it. Asking settles the product module, as in the client.
@@ -46,4 +48,5 @@ CATFillDictionary s_ELMCoexistenceAdminCmd("ELMCoexistenceAdminCmd", fctCreateEL
 CATFillDictionary s_ELMProcessStatusCmd("ELMProcessStatusCmd", fctCreateELMProcessStatusCmd);
 CATFillDictionary s_ELMShowPropertyViewerWindowCmd("ELMShowPropertyViewerWindowCmd",
                                                     fctCreateELMShowPropertyViewerWindowCmd);
+CATFillDictionary s_ELMTransferStructureCmd("ELMTransferStructureCmd", fctCreateELMTransferStructureCmd);
 }  // namespace
