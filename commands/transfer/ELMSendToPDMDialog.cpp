@@ -166,17 +166,10 @@ void ELMSendToPDMDialog::ELMSendToPDMDialog_OKBtnPushed(CATCommand*, CATNotifica
     component = nullptr;
     toSave.RemoveAll();
     if (FAILED(rc)) {
-      ELM_FAIL_POINT();
-      const CATUnicodeString parameters[3] = {m_name, m_revision, m_type};
-      CATUnicodeString text = kCatalog.Message("MsgSaveFailed", parameters, 3);
-      // The platform's reason follows, as server errors follow a failed transfer.
-      if (CATError* error = CATError::CATGetLastError(rc)) {
-        if (!error->GetNLSMessage().IsNull()) text += "\n\n" + error->GetNLSMessage();
-        error->Release();
-      }
+      // The box names the object; the platform's reason is not kept for a later save.
       CATError::CATCleanLastError();
-      ELM_NOTE("Save before send failed: " + text);
-      ELMShowBox("ELMError", kErrorStyle, text, kCatalog.Message("MsgTitle"));
+      const CATUnicodeString parameters[3] = {m_name, m_revision, m_type};
+      ELMShowBox("ELMError", kErrorStyle, kCatalog.Message("MsgSaveFailed", parameters, 3), kCatalog.Message("MsgTitle"));
       RequestDelayedDestruction();
       return;
     }
