@@ -50,8 +50,8 @@ TEST_F(ElmTransfer, EachKindOfObjectReachesTheServerThroughItsDialog) {
   ASSERT_EQ(product.exitCode, 0) << product.out << product.err;
   EXPECT_THAT(product.out, HasSubstr("[dialog] oak_send_to_pdm_dialog opened\n"));
   EXPECT_THAT(product.out, HasSubstr("[box] ELMError (information, OK)\n"));
-  // Saved before it was sent: the session file was written.
-  EXPECT_EQ(SessionAttribute("frame", "PLM_ExternalID"), "prd-frame");
+  // Saved before it was sent.
+  EXPECT_THAT(product.out, HasSubstr("[save] frame: saved\n[request] POST"));
 
   // The folder dialog is the one for folders while bookmarks are off.
   auto folder = Send("folder-bikes", "transfer-folder.json");
@@ -67,9 +67,9 @@ TEST_F(ElmTransfer, EachKindOfObjectReachesTheServerThroughItsDialog) {
 
   EXPECT_EQ(Transfers(),
             (std::vector<std::string>{
-                "1\tdemo\tVPMReference\tVPMReference\tprd-frame\tA\t2\t0\t1\t0\t0\t0",
-                "2\tdemo\tFolder\tENOFLD_FolderRootReference\tfld-bicycles\tA\t-1\t1\t1\t0\t0\t0",
-                "3\tdemo\tBookmark\tWorkspace\tCity bikes\t1\t-1\t0\t1\t0\t1\t0",
+                "1\tdemo\tVPMReference\tVPMReference\tprd-frame\tA\t2\tfalse\ttrue\tfalse\tfalse\tfalse",
+                "2\tdemo\tFolder\tENOFLD_FolderRootReference\tfld-bicycles\tA\t-1\ttrue\ttrue\tfalse\tfalse\tfalse",
+                "3\tdemo\tBookmark\tWorkspace\tCity bikes\t1\t-1\tfalse\ttrue\tfalse\ttrue\tfalse",
             }));
 }
 
@@ -99,7 +99,7 @@ TEST_F(ElmTransfer, TextsWithMarkupAndNonAsciiCharactersAreStoredExactly) {
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   auto rows = Transfers();
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0], "1\to'neil & co\tVPMReference\tVPMReference\tRahmen <\"&'> Größe 😀\tA\t2\t0\t1\t0\t0\t0");
+  EXPECT_EQ(rows[0], "1\to'neil & co\tVPMReference\tVPMReference\tRahmen <\"&'> Größe 😀\tA\t2\tfalse\ttrue\tfalse\tfalse\tfalse");
 }
 
 }  // namespace
