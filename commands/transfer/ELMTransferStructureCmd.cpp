@@ -46,18 +46,14 @@ void ReadIdentity(ELMDebug& elmScope, CATIAdpPLMIdentificator* identificator, Id
   CATIAdpPLMUniqueKey_var key;
   key.Attach(rawKey);
 
+  // Without the key's information the identity stays empty, and the type
+  // tests refuse the object by its empty type name.
   CATAdpQueryResult info;
-  if (FAILED(CATAdpPLMQueryServices::MoreInformation(key.get(), info))) {
-    ELM_FAIL_POINT();
-    return;
-  }
+  if (FAILED(CATAdpPLMQueryServices::MoreInformation(key.get(), info))) return;
   CATAdpAttributeSetIterator sets = info.GetIterator();
   CATIType_var type;
   CATAdpAttributeSet set;
-  if (FAILED(sets.NextAttributeSet(type, set)) || !type) {
-    ELM_FAIL_POINT();
-    return;
-  }
+  if (FAILED(sets.NextAttributeSet(type, set)) || !type) return;
   const std::pair<const char*, CATUnicodeString*> reads[] = {
       {"majorrevision", &identity.majorRevision},
       {"PLM_ExternalID", &identity.externalName},
