@@ -23,6 +23,9 @@
 #include <QSet>
 #include <QTest>
 
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <fstream>
 
@@ -37,53 +40,108 @@ std::string ScriptFor(const std::string& className) {
   return std::string(ELM_SOURCE_DIR) + "/tests/data/gui/" + className + ".json";
 }
 
-class CommandDialogs : public elmtest::ServedSession, public testing::WithParamInterface<std::string> {};
+/// Runs a command as `elm snapshot` does, playing script (a file, or none),
+/// and checks that every dialog and box it shows is drawn with its widgets.
+class DialogRendering : public elmtest::ServedSession {
+protected:
+  /// The names of the dialogs that opened, in order.
+  std::vector<std::string> RenderEverything(const std::string& className, const std::string& script) {
+    std::vector<std::string> opened;
+    std::vector<elmhost::ScriptStep> steps;
+    std::string error;
+    if (!script.empty()) {
+      EXPECT_TRUE(elmhost::ReadScriptFile(script, steps, error)) << error;
+    }
+    elmhost::ScriptPlayer player(steps);
+    const std::string folder = m_dir.File("pictures");
+    EXPECT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    elmgui::Snapshot snapshot(folder);
+    elmgui::SnapshotUser user(snapshot, player);
+    DialogPresenter presenter;
+    presenter.OnOpened([&](DialogWindow& window) {
+      opened.push_back(window.Dialog()->GetName().Str());
+      elmtest::ExpectShowsModel(window);
+      EXPECT_TRUE(snapshot.Take(window, "dialog", window.Dialog()->GetName().Str())) << snapshot.Error();
+    });
+
+    m_host.LoadWorkbench();
+    EXPECT_EQ(m_host.StartCommand(className, error), elmapp::kExitRan) << error;
+    elmhost::ActionResult played = player.PlayAll([&] { presenter.Sync(); });
+    EXPECT_TRUE(played) << played.error;
+
+    // Every command shows its user something: a dialog, a window or a box.
+    EXPECT_FALSE(snapshot.Pictures().empty());
+    size_t dialogPictures = 0;
+    for (const auto& picture : snapshot.Pictures()) {
+      dialogPictures += picture.kind == "dialog";
+      QImage image(QString::fromStdString(picture.path));
+      if (image.isNull()) {
+        ADD_FAILURE() << picture.path;
+        continue;
+      }
+      EXPECT_GT(image.width(), 100) << picture.path;
+      EXPECT_GT(image.height(), 50) << picture.path;
+      // Something is drawn: a picture of one colour shows nothing.
+      QSet<QRgb> colours;
+      for (int y = 0; y < image.height() && colours.size() < 3; y += 3)
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+      EXPECT_GE(colours.size(), 3) << picture.path;
+    }
+    EXPECT_EQ(dialogPictures, opened.size());
+    return opened;
+  }
+};
+
+class CommandDialogs : public DialogRendering, public testing::WithParamInterface<std::string> {};
 
 TEST_P(CommandDialogs, EveryDialogAndBoxTheCommandShowsIsRenderedWithItsWidgets) {
   ASSERT_NO_FATAL_FAILURE(Prepare(GetParam()));
-  std::vector<elmhost::ScriptStep> steps;
-  std::string error;
-  if (std::filesystem::exists(ScriptFor(GetParam()))) {
-    ASSERT_TRUE(elmhost::ReadScriptFile(ScriptFor(GetParam()), steps, error)) << error;
-  }
-  elmhost::ScriptPlayer player(steps);
-  const std::string folder = m_dir.File("pictures");
-  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
-  elmgui::Snapshot snapshot(folder);
-  elmgui::SnapshotUser user(snapshot, player);
-  DialogPresenter presenter;
-  int dialogs = 0;
-  presenter.OnOpened([&](DialogWindow& window) {
-    ++dialogs;
-    elmtest::ExpectShowsModel(window);
-    EXPECT_TRUE(snapshot.Take(window, "dialog", window.Dialog()->GetName().Str())) << snapshot.Error();
-  });
-
-  m_host.LoadWorkbench();
-  ASSERT_EQ(m_host.StartCommand(GetParam(), error), elmapp::kExitRan) << error;
-  elmhost::ActionResult played = player.PlayAll([&] { presenter.Sync(); });
-  EXPECT_TRUE(played) << played.error;
-
-  // Every command shows its user something: a dialog, a window or a box.
-  ASSERT_FALSE(snapshot.Pictures().empty());
-  int dialogPictures = 0;
-  for (const auto& picture : snapshot.Pictures()) {
-    dialogPictures += picture.kind == "dialog";
-    QImage image(QString::fromStdString(picture.path));
-    ASSERT_FALSE(image.isNull()) << picture.path;
-    EXPECT_GT(image.width(), 100) << picture.path;
-    EXPECT_GT(image.height(), 50) << picture.path;
-    // Something is drawn: a picture of one colour shows nothing.
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height() && colours.size() < 3; y += 3)
-      for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
-    EXPECT_GE(colours.size(), 3) << picture.path;
-  }
-  EXPECT_EQ(dialogPictures, dialogs);
+  RenderEverything(GetParam(), std::filesystem::exists(ScriptFor(GetParam())) ? ScriptFor(GetParam()) : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Registered, CommandDialogs, testing::ValuesIn(elmhost::ClassDictionary::Names()),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+/// The transfer command opens one of three dialogs, chosen by the selected
+/// object and the server's bookmark switch; each is rendered up to its
+/// outcome box.
+struct TransferCase {
+  const char* selected;
+  bool useBookmark;
+  const char* dialog;
+};
+
+void PrintTo(const TransferCase& c, std::ostream* os) { *os << c.selected << " -> " << c.dialog; }
+
+class TransferDialogs : public DialogRendering, public testing::WithParamInterface<TransferCase> {
+protected:
+  static void SetBookmarks(bool on) {
+    elmtest::ProcessResult r = elmtest::RunProcess(
+        ELM_SERVER_EXECUTABLE, {"set", "--db", s_serverDir->File("pdm.db"), "UseBookmark", on ? "true" : "false"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  void TearDown() override { SetBookmarks(false); }
+};
+
+TEST_P(TransferDialogs, TheDialogChosenForTheSelectedObjectIsRenderedWithItsWidgets) {
+  const TransferCase& c = GetParam();
+  ASSERT_NO_FATAL_FAILURE(SetBookmarks(c.useBookmark));
+  auto session = nlohmann::ordered_json::parse(elmtest::ReadFile(m_session));
+  session["selection"] = {c.selected};
+  m_dir.Write("session.json", session.dump());
+  const std::string script =
+      m_dir.Write("send.json", std::string(R"([{"dialog": ")") + c.dialog + R"(", "button": "OK"}, {"box": "OK"}])");
+  ASSERT_NO_FATAL_FAILURE(Prepare("ELMTransferStructureCmd"));
+  EXPECT_THAT(RenderEverything("ELMTransferStructureCmd", script), testing::ElementsAre(c.dialog));
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, TransferDialogs,
+                         testing::Values(TransferCase{"node-frame", false, "oak_send_to_pdm_dialog"},
+                                         TransferCase{"folder-bikes", false, "oak_send_folder_to_pdm_dialog"},
+                                         TransferCase{"bookmark-city", true, "oak_send_bookmark_to_pdm_dialog"}),
+                         [](const testing::TestParamInfo<TransferCase>& info) {
+                           return std::string(info.param.dialog);
+                         });
 
 class AboutInPresenter : public elmtest::ServedSession {};
 
