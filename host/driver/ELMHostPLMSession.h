@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CATBaseUnknown.h"
 #include "ELMHostExport.h"
 
 #include <cstddef>
@@ -9,11 +10,11 @@
 #include <vector>
 
 class CATApplicationFrame;
-class CATBaseUnknown;
 class CATFrmEditor;
 class CATFrmLayout;
 class CATIPLMNavOccurrence;
 class CATITypeDictionary;
+class CATPathElement;
 
 namespace elmhost {
 
@@ -25,6 +26,14 @@ struct SaveRecord {
   std::vector<std::string> objectIds;
   bool ok = false;
   std::string error;  ///< the platform's error text of a failed save
+};
+
+/// Branches taken out of the navigation tree, as the session saw it.
+struct TreeChange {
+  /// Ids of the nodes that headed the removed branches, in tree order.
+  std::vector<std::string> removedBranches;
+  /// Nodes that left the tree with them, the heads included.
+  std::size_t removedNodes = 0;
 };
 
 /// The PLM session the host shows: objects with their types and attributes,
@@ -65,6 +74,23 @@ public:
   /// roots), without an added reference; null when the session has no tree
   /// or a tree without roots. Presenters walk the tree from here.
   CATIPLMNavOccurrence* TreeRoot() const;
+  /// Every top node of the tree window, in order, without added references.
+  std::vector<CATIPLMNavOccurrence*> TreeRoots() const;
+
+  /// Takes the branches headed by these nodes out of the navigation tree:
+  /// what the host's remove-branch command does with the selected nodes.
+  /// Nodes that are not (or no longer) in the tree, or that lie inside
+  /// another removed branch, are skipped. The tree is a view: the objects
+  /// stay in the session, and saving writes them and the tree as the file
+  /// had them. The tree observer hears of every removal that took something.
+  TreeChange RemoveBranches(const std::vector<CATBaseUnknown*>& nodes);
+  /// Whether branches were removed from the tree since the session was read.
+  bool TreeChanged() const { return m_treeChanged; }
+  void SetTreeObserver(std::function<void(const TreeChange&)> observer) { m_treeObserver = std::move(observer); }
+  /// The selection path of a node of the tree (CATIBuildPath): from the top
+  /// of its tree, or starting with context when given. Fails for a node no
+  /// longer in the tree and for a context that does not lead to it.
+  HRESULT PathOf(PLMOccurrence* node, CATPathElement* context, CATPathElement*& path);
   /// The editor holding the search selection.
   CATFrmEditor* SearchEditor();
   CATITypeDictionary* TypeDictionary();
@@ -109,6 +135,8 @@ private:
   int m_maturityQueries = 0;
   std::vector<SaveRecord> m_saves;
   std::function<void(const SaveRecord&)> m_saveObserver;
+  std::function<void(const TreeChange&)> m_treeObserver;
+  bool m_treeChanged = false;
   PLMSession* m_previous = nullptr;
 };
 

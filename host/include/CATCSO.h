@@ -20,7 +20,9 @@ public:
   /// Removes every path (the flag says whether views are to be refreshed;
   /// there is nothing to refresh here).
   void Empty(int refresh = 1);
-  void AddElement(CATPathElement* path);
+  /// Adds path as the last element (the flag says whether views are to be
+  /// refreshed, as for Empty).
+  void AddElement(CATPathElement* path, int refresh = 1);
 
 private:
   std::vector<CATPathElement_var> m_paths;

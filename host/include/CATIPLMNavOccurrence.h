@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CATBaseUnknown.h"
+#include "CATListPtrCATIPLMNavOccurrence.h"
 #include "CATListValCATBaseUnknown_var.h"
 
 class CATIPLMNavReference;
@@ -19,5 +20,8 @@ public:
   virtual HRESULT GetFather(CATIPLMNavOccurrence*& father) const;
   /// Appends the child nodes, in tree order.
   virtual HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const;
+  /// Appends the child nodes, in tree order, each with a reference that the
+  /// caller releases.
+  virtual HRESULT ListChildren(CATListPtrCATIPLMNavOccurrence& children) const;
 };
 using CATIPLMNavOccurrence_var = CATVar<CATIPLMNavOccurrence>;

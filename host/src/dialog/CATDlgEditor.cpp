@@ -47,19 +47,19 @@ void CATDlgEditor::SetIntegerValue(int value) {
 }
 
 void CATDlgEditor::SetLine(const CATUnicodeString& text, int position, CATULong) {
-  std::string all = m_text.Utf8();
-  std::string line = text.Utf8();
   if (position < 0 || position >= GetLineCount()) {
-    // The first line of an empty editor needs no separator.
-    if (m_lineCount > 0) all += '\n';
-    all += line;
+    // Appended in place: a report of many thousand lines is filled line by
+    // line. The first line of an empty editor needs no separator.
+    if (m_lineCount > 0) m_text.Append("\n");
+    m_text.Append(text);
     ++m_lineCount;
-  } else {
-    std::size_t begin = 0;
-    for (int i = 0; i < position; ++i) begin = all.find('\n', begin) + 1;
-    std::size_t end = all.find('\n', begin);
-    all.replace(begin, end == std::string::npos ? std::string::npos : end - begin, line);
+    return;
   }
+  std::string all = m_text.Utf8();
+  std::size_t begin = 0;
+  for (int i = 0; i < position; ++i) begin = all.find('\n', begin) + 1;
+  std::size_t end = all.find('\n', begin);
+  all.replace(begin, end == std::string::npos ? std::string::npos : end - begin, text.Utf8());
   m_text = CATUnicodeString(all.c_str());
 }
 

@@ -49,13 +49,40 @@ CATFrmLayout* CATFrmLayout::GetCurrentLayout() {
   return s ? &s->Layout() : nullptr;
 }
 
-CATFrmEditor::CATFrmEditor() : m_cso(CATMakeVar<CATCSO>()) {}
+CATFrmEditor::CATFrmEditor() : m_cso(CATMakeVar<CATCSO>()), m_active(CATMakeVar<CATPathElement>()) {}
 CATFrmEditor::~CATFrmEditor() = default;
 
 CATFrmEditor* CATFrmEditor::GetCurrentEditor() {
   PLMSession* s = PLMSession::Current();
   return s ? s->WindowEditor() : nullptr;
 }
+
+CATPathElement::CATPathElement(CATPathElement* prefix)
+    : m_prefix(prefix), m_prefixSize(prefix ? prefix->GetSize() : 0) {}
+
+CATPathElement::CATPathElement(const CATPathElement& other)
+    : CATBaseUnknown(other), m_prefix(other.m_prefix), m_prefixSize(other.m_prefixSize), m_objects(other.m_objects) {}
+
+CATPathElement::~CATPathElement() {
+  // A chain of prefixes is as long as the tree is deep; releasing it one
+  // destructor inside the other would run out of stack.
+  CATPathElement* p = m_prefix.Detach();
+  while (p && p->GetRefCount() == 1) {
+    CATPathElement* next = p->m_prefix.Detach();
+    p->Release();
+    p = next;
+  }
+  if (p) p->Release();
+}
+
+CATBaseUnknown* CATPathElement::operator[](int pos) const {
+  if (pos < 1 || pos > GetSize()) return nullptr;
+  const CATPathElement* p = this;
+  while (pos <= p->m_prefixSize) p = p->m_prefix.get();
+  return p->m_objects[pos - p->m_prefixSize].get();
+}
+
+CATBaseUnknown* CATPathElement::FindLastElement() const { return (*this)[GetSize()]; }
 
 CATPathElement* CATCSO::NextElement() {
   if (m_next >= m_paths.size()) return nullptr;
@@ -67,7 +94,7 @@ void CATCSO::Empty(int) {
   m_next = 0;
 }
 
-void CATCSO::AddElement(CATPathElement* path) {
+void CATCSO::AddElement(CATPathElement* path, int) {
   if (path) m_paths.emplace_back(path);
 }
 

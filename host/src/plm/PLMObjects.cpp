@@ -15,6 +15,7 @@ CATImplementInterface(CATITypeDictionary)
 CATImplementInterface(CATINavigateObject)
 CATImplementInterface(CATIAlias)
 CATImplementInterface(CATIAdpPLMUniqueKey)
+CATImplementInterface(CATIBuildPath)
 
 // What a call through a null handle, or on an object that lacks the
 // behaviour, answers: a failure and nothing else.
@@ -28,6 +29,14 @@ HRESULT CATIPLMComponent::GetPLMType(CATIType_var&) const { return E_FAIL; }
 HRESULT CATIAdpPLMIdentificator::IsSaved(bool&) const { return E_FAIL; }
 CATUnicodeString CATIAdpPLMIdentificator::GetIdentifierText() const { return CATUnicodeString(); }
 HRESULT CATIPLMNavEntity::GetAttributeValue(const CATUnicodeString&, CATListValCATUnicodeString&) const {
+  return E_FAIL;
+}
+HRESULT CATIPLMNavEntity::IsRepReference(int&) const { return E_FAIL; }
+HRESULT CATIPLMNavEntity::GetAttributeValues(const CATListValCATUnicodeString&, CATListValCATUnicodeString&) const {
+  return E_FAIL;
+}
+HRESULT CATIBuildPath::ExtractPathElement(CATPathElement*, CATPathElement*& path) {
+  path = nullptr;
   return E_FAIL;
 }
 HRESULT CATIPLMNavInstance::GetFatherComponent(CATIPLMComponent*& father) const {
@@ -47,6 +56,7 @@ HRESULT CATIPLMNavOccurrence::GetFather(CATIPLMNavOccurrence*& father) const {
   return E_FAIL;
 }
 HRESULT CATIPLMNavOccurrence::ListChildren(CATListValCATBaseUnknown_var&) const { return E_FAIL; }
+HRESULT CATIPLMNavOccurrence::ListChildren(CATListPtrCATIPLMNavOccurrence&) const { return E_FAIL; }
 HRESULT CATICkeObject::ShowValue(const CATUnicodeString&, CATUnicodeString&) const { return E_FAIL; }
 HRESULT CATICkeObject::SetValueFromString(const CATUnicodeString&, const CATUnicodeString&) { return E_FAIL; }
 CATUnicodeString CATIType::Name() const { return CATUnicodeString(); }
@@ -86,6 +96,7 @@ bool PLMType::IsShownThroughParent() const { return Derives("PLMCoreRepReference
 
 void PLMType::SetSupertype(PLMType* super) {
   m_super = super;
+  m_repReference = m_name == "PLMCoreRepReference" || (super && super->m_repReference);
   if (super) super->m_subtypes.push_back(this);
 }
 
@@ -228,6 +239,18 @@ HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUn
   return S_OK;
 }
 
+HRESULT PLMObject::AttributeValueList(const CATListValCATUnicodeString& names,
+                                      CATListValCATUnicodeString& values) const {
+  // All or nothing: the names are few, so they are simply looked up twice.
+  for (const CATUnicodeString& name : names)
+    if (!Attribute(name.Utf8())) return E_FAIL;
+  for (const CATUnicodeString& name : names) {
+    const PLMAttribute* a = Attribute(name.Utf8());
+    values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
+  }
+  return S_OK;
+}
+
 HRESULT PLMReferenceObject::QueryInterface(const CATIID& iid, void** ppv) {
   if (ppv && &iid == &CATINavigateObject::ClassId()) {
     PLMSession* s = session();
@@ -279,6 +302,24 @@ HRESULT PLMOccurrence::GetFather(CATIPLMNavOccurrence*& father) const {
 HRESULT PLMOccurrence::ListChildren(CATListValCATBaseUnknown_var& children) const {
   for (PLMOccurrence* c : m_children) children.Append(CATBaseUnknown_var(static_cast<CATIPLMNavOccurrence*>(c)));
   return S_OK;
+}
+
+HRESULT PLMOccurrence::ListChildren(CATListPtrCATIPLMNavOccurrence& children) const {
+  for (PLMOccurrence* c : m_children) {
+    c->AddRef();
+    children.Append(c);
+  }
+  return S_OK;
+}
+
+HRESULT PLMOccurrence::ExtractPathElement(CATPathElement* context, CATPathElement*& path) {
+  path = nullptr;
+  PLMSession* s = m_reference ? m_reference->session() : nullptr;
+  return s ? s->PathOf(this, context, path) : E_FAIL;
+}
+
+void PLMOccurrence::DropRemovedChildren() {
+  std::erase_if(m_children, [](const PLMOccurrence* c) { return c->IsRemoved(); });
 }
 
 HRESULT PLMOccurrence::GetIdentificators(CATListValCATUnicodeString& identificators) const {

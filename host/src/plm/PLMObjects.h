@@ -6,6 +6,7 @@
 #include "CATIAdpPLMIdentificator.h"
 #include "CATIAdpPLMUniqueKey.h"
 #include "CATIAlias.h"
+#include "CATIBuildPath.h"
 #include "CATICkeObject.h"
 #include "CATINavigateObject.h"
 #include "CATIPLMComponent.h"
@@ -41,10 +42,13 @@ public:
   const std::string& name() const { return m_name; }
   /// True when this type is the type named name or derives from it.
   bool Derives(const std::string& name) const;
+  /// A representation reference: PLMCoreRepReference or a type below it.
+  bool IsRepReference() const { return m_repReference; }
 
 private:
   std::string m_name;
   std::string m_userName;
+  bool m_repReference = false;
   PLMType* m_super = nullptr;          // the dictionary owns every type
   std::vector<PLMType*> m_subtypes;
 };
@@ -115,6 +119,11 @@ public:
 
 protected:
   HRESULT AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const;
+  HRESULT AttributeValueList(const CATListValCATUnicodeString& names, CATListValCATUnicodeString& values) const;
+  HRESULT RepReferenceAnswer(int& answer) const {
+    answer = m_type && m_type->IsRepReference() ? 1 : 0;
+    return S_OK;
+  }
 
 private:
   PLMSession* m_session;
@@ -125,6 +134,11 @@ private:
 class PLMReferenceObject : public PLMObject, public CATIPLMNavReference {
 public:
   using PLMObject::PLMObject;
+  HRESULT IsRepReference(int& answer) const override { return RepReferenceAnswer(answer); }
+  HRESULT GetAttributeValues(const CATListValCATUnicodeString& names,
+                             CATListValCATUnicodeString& values) const override {
+    return AttributeValueList(names, values);
+  }
   HRESULT GetAttributeValue(const CATUnicodeString& name, CATListValCATUnicodeString& values) const override {
     return AttributeValues(name, values);
   }
@@ -136,6 +150,11 @@ public:
 class PLMInstanceObject : public PLMObject, public CATIPLMNavInstance {
 public:
   using PLMObject::PLMObject;
+  HRESULT IsRepReference(int& answer) const override { return RepReferenceAnswer(answer); }
+  HRESULT GetAttributeValues(const CATListValCATUnicodeString& names,
+                             CATListValCATUnicodeString& values) const override {
+    return AttributeValueList(names, values);
+  }
   HRESULT GetAttributeValue(const CATUnicodeString& name, CATListValCATUnicodeString& values) const override {
     return AttributeValues(name, values);
   }
@@ -169,22 +188,35 @@ private:
 };
 
 /// A node of the navigation tree.
-class PLMOccurrence : public CATIPLMNavOccurrence, public CATINavigateObject {
+class PLMOccurrence : public CATIPLMNavOccurrence, public CATINavigateObject, public CATIBuildPath {
 public:
   PLMOccurrence(std::string id, PLMReferenceObject* reference, PLMInstanceObject* instance, PLMOccurrence* father)
-      : m_id(std::move(id)), m_reference(reference), m_instance(instance), m_father(father) {}
+      : m_id(std::move(id)), m_reference(reference), m_instance(instance), m_father(father),
+        m_top(father ? father->m_top : this), m_depth(father ? father->m_depth + 1 : 0) {}
 
   HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const override;
   HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const override;
   HRESULT GetFather(CATIPLMNavOccurrence*& father) const override;
   HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const override;
+  HRESULT ListChildren(CATListPtrCATIPLMNavOccurrence& children) const override;
   HRESULT GetIdentificators(CATListValCATUnicodeString& identificators) const override;
   HRESULT GetChildren(CATListValCATBaseUnknown_var& children) const override { return ListChildren(children); }
+  HRESULT ExtractPathElement(CATPathElement* context, CATPathElement*& path) override;
 
   const std::string& id() const { return m_id; }
   PLMOccurrence* father() const { return m_father; }
+  /// The root of the tree the node was placed in, and its depth there (0 for a root).
+  PLMOccurrence* top() const { return m_top; }
+  std::size_t depth() const { return m_depth; }
   PLMReferenceObject* reference() const { return m_reference.get(); }
+  PLMInstanceObject* instance() const { return m_instance.get(); }
+  const std::vector<PLMOccurrence*>& children() const { return m_children; }
   void AddChild(PLMOccurrence* child) { m_children.push_back(child); }
+  /// The node heads a branch that was removed from the tree.
+  bool IsRemoved() const { return m_removed; }
+  void MarkRemoved() { m_removed = true; }
+  /// Drops the children that head removed branches, keeping the others' order.
+  void DropRemovedChildren();
   /// The node's own identifiers; without them it shows its reference's alias.
   void SetIdentifiers(std::vector<std::string> identifiers) {
     m_identifiers = std::move(identifiers);
@@ -192,6 +224,7 @@ public:
   }
   void Detach() {
     m_father = nullptr;
+    m_top = this;
     m_children.clear();
   }
 
@@ -200,6 +233,9 @@ private:
   CATVar<PLMReferenceObject> m_reference;
   CATVar<PLMInstanceObject> m_instance;
   PLMOccurrence* m_father;                 // the session owns every node
+  PLMOccurrence* m_top;
+  std::size_t m_depth;
+  bool m_removed = false;
   std::vector<PLMOccurrence*> m_children;
   std::vector<std::string> m_identifiers;
   bool m_hasIdentifiers = false;

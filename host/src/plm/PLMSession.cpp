@@ -8,12 +8,15 @@
 #include "PLMValues.h"
 #include "SessionJson.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace elmhost {
@@ -122,6 +125,15 @@ struct PLMSession::Impl {
   std::unique_ptr<CATFrmEditor> windowEditor;
   std::unique_ptr<CATFrmWindow> window;
   CATFrmEditor searchEditor;
+  // Each node's path from the top of its tree continues its father's, so
+  // the paths of a whole tree cost one small object per node. Valid until
+  // the tree changes.
+  std::unordered_map<PLMOccurrence*, CATPathElement_var> rootPaths;
+
+  /// The node's path from the top of its tree; null for a node that is no
+  /// longer in the tree.
+  CATPathElement* RootPath(PLMOccurrence* node);
+  void SetActiveObject();
 
   void ReadTypes(const Json& root);
   void ReadObjects(PLMSession* session, const Json& root);
@@ -377,6 +389,8 @@ PLMSession::PLMSession() : m_impl(std::make_unique<Impl>()), m_previous(s_curren
 }
 
 PLMSession::~PLMSession() {
+  // The paths hold the nodes; they go first.
+  m_impl->rootPaths.clear();
   // Handles that the plug-in or a test still holds stay valid; they simply
   // stop reaching the session.
   for (auto& o : m_impl->objects) o->Detach();
@@ -475,6 +489,7 @@ std::unique_ptr<PLMSession> PLMSession::FromText(const std::string& text, const 
       d.ReadTree(*tree);
       d.windowEditor = std::make_unique<CATFrmEditor>();
       for (PLMOccurrence* root : d.treeRoots) d.windowEditor->AddRoot(static_cast<CATIPLMComponent*>(root->reference()));
+      d.SetActiveObject();
       d.window = std::make_unique<CATFrmWindow>(d.explorer ? "Explorer" : "Tree", d.windowEditor.get());
       d.layout.SetCurrentWindow(d.window.get());
       d.ReadSelection(root, "selection", *d.windowEditor);
@@ -511,6 +526,119 @@ CATFrmEditor* PLMSession::WindowEditor() { return m_impl->windowEditor.get(); }
 CATIPLMNavOccurrence* PLMSession::TreeRoot() const {
   return m_impl->treeRoots.empty() ? nullptr : m_impl->treeRoots.front();
 }
+std::vector<CATIPLMNavOccurrence*> PLMSession::TreeRoots() const {
+  return std::vector<CATIPLMNavOccurrence*>(m_impl->treeRoots.begin(), m_impl->treeRoots.end());
+}
+
+void PLMSession::Impl::SetActiveObject() {
+  if (!windowEditor) return;
+  CATPathElement_var path;
+  if (!treeRoots.empty()) {
+    path = CATMakeVar<CATPathElement>();
+    path->AddChildElement(static_cast<CATIPLMNavOccurrence*>(treeRoots.front()));
+  }
+  windowEditor->SetUIActiveObject(path.get());
+}
+
+CATPathElement* PLMSession::Impl::RootPath(PLMOccurrence* node) {
+  // Up to the nearest node whose path is known (or the top), then down
+  // again, each path continuing its father's: no walk repeats, however deep
+  // the tree and however many of its nodes ask.
+  std::vector<PLMOccurrence*> chain;
+  CATPathElement* known = nullptr;
+  for (PLMOccurrence* n = node; n; n = n->father()) {
+    if (n->IsRemoved()) return nullptr;
+    if (auto it = rootPaths.find(n); it != rootPaths.end()) {
+      known = it->second.get();
+      break;
+    }
+    chain.push_back(n);
+  }
+  if (!known && std::find(treeRoots.begin(), treeRoots.end(), chain.back()) == treeRoots.end()) return nullptr;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    CATPathElement_var path;
+    path.Attach(new CATPathElement(known));
+    path->AddChildElement(static_cast<CATIPLMNavOccurrence*>(*it));
+    known = path.get();
+    rootPaths.emplace(*it, std::move(path));
+  }
+  return known;
+}
+
+HRESULT PLMSession::PathOf(PLMOccurrence* node, CATPathElement* context, CATPathElement*& path) {
+  path = nullptr;
+  if (!node) return E_FAIL;
+  CATPathElement* full = m_impl->RootPath(node);
+  if (!full) return E_FAIL;
+  auto* top = context ? dynamic_cast<PLMOccurrence*>(context->FindLastElement()) : nullptr;
+  if (context && context->GetSize() > 0 && !top) return E_FAIL;
+  // The usual context is the top node itself: the path from the top is the answer.
+  if (!top || (context->GetSize() == 1 && top->depth() == 0 && node->top() == top)) {
+    path = full;
+    path->AddRef();
+    return S_OK;
+  }
+  std::vector<PLMOccurrence*> below;
+  PLMOccurrence* n = node;
+  for (; n && n != top; n = n->father()) below.push_back(n);
+  if (!n) return E_FAIL;
+  // A copy: the caller's context may live on its stack.
+  auto* out = new CATPathElement(*context);
+  for (auto it = below.rbegin(); it != below.rend(); ++it) out->AddChildElement(static_cast<CATIPLMNavOccurrence*>(*it));
+  path = out;
+  return S_OK;
+}
+
+TreeChange PLMSession::RemoveBranches(const std::vector<CATBaseUnknown*>& nodes) {
+  Impl& d = *m_impl;
+  std::unordered_set<PLMOccurrence*> wanted;
+  for (CATBaseUnknown* o : nodes)
+    if (auto* n = dynamic_cast<PLMOccurrence*>(o); n && d.nodeIndex.count(n->id()) && d.nodeIndex.at(n->id()) == n)
+      wanted.insert(n);
+  TreeChange change;
+  if (wanted.empty()) return change;
+  // One walk over the tree finds the heads of the branches in tree order,
+  // and never looks inside a branch that goes anyway.
+  std::vector<PLMOccurrence*> heads;
+  std::vector<PLMOccurrence*> stack(d.treeRoots.rbegin(), d.treeRoots.rend());
+  while (!stack.empty()) {
+    PLMOccurrence* n = stack.back();
+    stack.pop_back();
+    if (wanted.count(n)) {
+      heads.push_back(n);
+      continue;
+    }
+    stack.insert(stack.end(), n->children().rbegin(), n->children().rend());
+  }
+  if (heads.empty()) return change;
+  std::unordered_set<PLMOccurrence*> fathers;
+  for (PLMOccurrence* head : heads) {
+    head->MarkRemoved();
+    change.removedBranches.push_back(head->id());
+    std::vector<PLMOccurrence*> branch{head};
+    while (!branch.empty()) {
+      PLMOccurrence* n = branch.back();
+      branch.pop_back();
+      ++change.removedNodes;
+      branch.insert(branch.end(), n->children().begin(), n->children().end());
+    }
+    if (PLMOccurrence* father = head->father()) {
+      fathers.insert(father);
+    } else if (d.windowEditor) {
+      d.windowEditor->RemoveRoot(static_cast<CATIPLMComponent*>(head->reference()));
+    }
+  }
+  // Each father's children are filtered once, however many of them go.
+  for (PLMOccurrence* father : fathers) father->DropRemovedChildren();
+  const bool activeGone = !d.treeRoots.empty() && d.treeRoots.front()->IsRemoved();
+  std::erase_if(d.treeRoots, [](const PLMOccurrence* r) { return r->IsRemoved(); });
+  if (activeGone) d.SetActiveObject();
+  d.rootPaths.clear();
+  m_treeChanged = true;
+  if (m_treeObserver) m_treeObserver(change);
+  return change;
+}
+
 CATFrmEditor* PLMSession::SearchEditor() { return &m_impl->searchEditor; }
 CATITypeDictionary* PLMSession::TypeDictionary() { return m_impl->types; }
 

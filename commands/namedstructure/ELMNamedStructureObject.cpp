@@ -1,0 +1,127 @@
+#include "ELMNamedStructureObject.h"
+
+#include "ELMScopeStack.h"
+#include "ELMTrace.h"
+
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+/// Fewer children than this are simply scanned.
+constexpr int kIndexFrom = 16;
+
+struct Key {
+  std::string_view partNumber;
+  std::string_view instanceName;
+  bool operator==(const Key&) const = default;
+};
+
+struct KeyHash {
+  std::size_t operator()(const Key& k) const noexcept {
+    std::size_t h = std::hash<std::string_view>()(k.partNumber);
+    return h ^ (std::hash<std::string_view>()(k.instanceName) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+  }
+};
+
+ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) { return static_cast<ELMNamedStructureObject*>(list[pos]); }
+
+}  // namespace
+
+/// The children by their two names. Each name pair keeps the position of
+/// its first child in stored order, so a look-up answers what a scan from
+/// the first child would. The keys point into the children's own names.
+struct ELMNamedStructureObject::ChildIndex {
+  std::unordered_map<Key, int, KeyHash> first;
+};
+
+ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName)
+    : m_partNumber(std::move(partNumber)), m_instanceName(std::move(instanceName)) {
+  ELM_SCOPE("ELMNamedStructureObject::ELMNamedStructureObject");
+}
+
+ELMNamedStructureObject::~ELMNamedStructureObject() {
+  ELM_SCOPE("ELMNamedStructureObject::~ELMNamedStructureObject");
+  // A stored structure may be far deeper than the stack: the subtree is
+  // taken apart level by level, each child handing its own children over
+  // before it goes, so no destructor ever reaches below itself.
+  m_index.reset();
+  std::vector<ELMNamedStructureObject*> doomed;
+  for (void* child : m_children) doomed.push_back(static_cast<ELMNamedStructureObject*>(child));
+  m_children.RemoveAll();
+  while (!doomed.empty()) {
+    ELMNamedStructureObject* node = doomed.back();
+    doomed.pop_back();
+    node->m_index.reset();
+    for (void* child : node->m_children) doomed.push_back(static_cast<ELMNamedStructureObject*>(child));
+    node->m_children.RemoveAll();
+    delete node;
+  }
+}
+
+ELMNamedStructureObject* ELMNamedStructureObject::GetElement(int index) {
+  ELM_SCOPE("ELMNamedStructureObject::GetElement");
+  if (index < 1 || index > m_children.Size()) return nullptr;
+  return At(m_children, index);
+}
+
+ELMNamedStructureObject* ELMNamedStructureObject::GetChildObject(const CATUnicodeString& partNumber,
+                                                                 const CATUnicodeString& instanceName) {
+  ELM_SCOPE("ELMNamedStructureObject::GetChildObject");
+  ELMNamedStructureObject* found = nullptr;
+  if (m_children.Size() < kIndexFrom) {
+    for (int i = 1; i <= m_children.Size() && !found; ++i) {
+      ELMNamedStructureObject* child = At(m_children, i);
+      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) found = child;
+    }
+  } else {
+    if (!m_index) {
+      m_index = std::make_unique<ChildIndex>();
+      m_index->first.reserve(static_cast<std::size_t>(m_children.Size()));
+      for (int i = 1; i <= m_children.Size(); ++i) {
+        ELMNamedStructureObject* child = At(m_children, i);
+        m_index->first.try_emplace(Key{child->m_partNumber.Utf8(), child->m_instanceName.Utf8()}, i);
+      }
+    }
+    auto it = m_index->first.find(Key{partNumber.Utf8(), instanceName.Utf8()});
+    if (it != m_index->first.end()) found = At(m_children, it->second);
+  }
+  if (!found) ELM_FAIL_POINT();
+  return found;
+}
+
+void ELMNamedStructureObject::GetUnhandledObjects(CATListValCATUnicodeString& lines) {
+  ELM_SCOPE("ELMNamedStructureObject::GetUnhandledObjects");
+  // Pre-order without recursion; every element visited opens the scope its
+  // own call would.
+  struct Frame {
+    ELMNamedStructureObject* node;
+    int next;
+  };
+  ELMScopeStack scopes(elmScope);
+  std::vector<Frame> stack;
+  auto visit = [&](ELMNamedStructureObject* node) {
+    if (!node->m_handled) lines.Append(node->m_partNumber + "(" + node->m_instanceName + ")");
+    stack.push_back({node, 1});
+  };
+  visit(this);
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (f.next > f.node->m_children.Size()) {
+      stack.pop_back();
+      if (!stack.empty()) scopes.Close();
+      continue;
+    }
+    ELMNamedStructureObject* child = At(f.node->m_children, f.next++);
+    scopes.Open();
+    visit(child);
+  }
+}
+
+void ELMNamedStructureObject::AddChild(ELMNamedStructureObject* child) {
+  if (!child) return;
+  m_children.Append(child);
+  if (m_index) m_index->first.try_emplace(Key{child->m_partNumber.Utf8(), child->m_instanceName.Utf8()}, m_children.Size());
+}

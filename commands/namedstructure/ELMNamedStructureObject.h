@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CATListValCATUnicodeString.h"
+#include "CATRawCollPV.h"
+#include "CATUnicodeString.h"
+
+#include <memory>
+
+/// One element of a named structure as the PDM stores it: the part number
+/// of a node's reference and the name of its instance, with the elements
+/// below it in their stored order. A parent owns its children.
+class ELMNamedStructureObject {
+public:
+  ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName);
+  ~ELMNamedStructureObject();
+  ELMNamedStructureObject(const ELMNamedStructureObject&) = delete;
+  ELMNamedStructureObject& operator=(const ELMNamedStructureObject&) = delete;
+
+  /// The child at the 1-based index, or null when there are fewer children.
+  ELMNamedStructureObject* GetElement(int index);
+  /// The first child, in stored order, whose part number and instance name
+  /// both equal the given ones (exactly, letter case included); null when
+  /// none does.
+  ELMNamedStructureObject* GetChildObject(const CATUnicodeString& partNumber, const CATUnicodeString& instanceName);
+  /// Appends "partnumber(instancename)" for every element of this subtree,
+  /// itself first, that no navigator node was matched to, in pre-order.
+  void GetUnhandledObjects(CATListValCATUnicodeString& lines);
+
+  /// Takes child over as the last child.
+  void AddChild(ELMNamedStructureObject* child);
+  int GetChildCount() const { return m_children.Size(); }
+  const CATUnicodeString& GetPartNumber() const { return m_partNumber; }
+  const CATUnicodeString& GetInstanceName() const { return m_instanceName; }
+  bool IsHandled() const { return m_handled != 0; }
+  void SetHandled() { m_handled = 1; }
+
+private:
+  struct ChildIndex;
+
+  CATUnicodeString m_partNumber;
+  CATUnicodeString m_instanceName;
+  unsigned char m_handled = 0;
+  CATRawCollPV m_children;
+  /// Built on the first look-up among many children, so that matching a
+  /// node with tens of thousands of children does not scan them for each.
+  std::unique_ptr<ChildIndex> m_index;
+};
