@@ -7,6 +7,7 @@
 #include "ELMCoexistenceAdminCmd.h"
 #include "ELMCommandsExport.h"
 #include "ELMGlobal.h"
+#include "ELMNamedStructureCmd.h"
 #include "ELMProcessStatusCmd.h"
 #include "ELMShowPropertyViewerWindowCmd.h"
 #include "ELMTransferStructureCmd.h"
@@ -31,6 +32,7 @@ extern "C" {
 ExportedByELMCommands void* fctCreateSetPartNumberFromExtPdmCmd() { return Create<SetPartNumberFromExtPdmCmd>(); }
 ExportedByELMCommands void* fctCreateELMAboutCmd() { return Create<ELMAboutCmd>(); }
 ExportedByELMCommands void* fctCreateELMCoexistenceAdminCmd() { return Create<ELMCoexistenceAdminCmd>(); }
+ExportedByELMCommands void* fctCreateELMNamedStructureCmd() { return Create<ELMNamedStructureCmd>(); }
 ExportedByELMCommands void* fctCreateELMProcessStatusCmd() { return Create<ELMProcessStatusCmd>(); }
 ExportedByELMCommands void* fctCreateELMShowPropertyViewerWindowCmd() { return Create<ELMShowPropertyViewerWindowCmd>(); }
 ExportedByELMCommands void* fctCreateELMTransferStructureCmd() { return Create<ELMTransferStructureCmd>(); }
@@ -45,6 +47,7 @@ namespace {
 CATFillDictionary s_SetPartNumberFromExtPdmCmd("SetPartNumberFromExtPdmCmd", fctCreateSetPartNumberFromExtPdmCmd);
 CATFillDictionary s_ELMAboutCmd("ELMAboutCmd", fctCreateELMAboutCmd);
 CATFillDictionary s_ELMCoexistenceAdminCmd("ELMCoexistenceAdminCmd", fctCreateELMCoexistenceAdminCmd);
+CATFillDictionary s_ELMNamedStructureCmd("ELMNamedStructureCmd", fctCreateELMNamedStructureCmd);
 CATFillDictionary s_ELMProcessStatusCmd("ELMProcessStatusCmd", fctCreateELMProcessStatusCmd);
 CATFillDictionary s_ELMShowPropertyViewerWindowCmd("ELMShowPropertyViewerWindowCmd",
                                                     fctCreateELMShowPropertyViewerWindowCmd);

@@ -84,6 +84,16 @@ public:
   /// stay in the session, and saving writes them and the tree as the file
   /// had them. The tree observer hears of every removal that took something.
   TreeChange RemoveBranches(const std::vector<CATBaseUnknown*>& nodes);
+  /// One node of the tree as VisitTree hands it over.
+  struct TreeLine {
+    std::size_t depth;     ///< 0 for a root
+    const std::string& id;  ///< the node's id in the session file
+    std::string label;     ///< what the tree shows: the node's identifiers, blank-separated
+    std::string instance;  ///< the "PLM_ExternalID" of its instance; empty on a root
+  };
+  /// Every node of the tree window, depth first in tree order, without
+  /// recursion (trees may be far deeper than the stack).
+  void VisitTree(const std::function<void(const TreeLine&)>& visitor) const;
   /// Whether branches were removed from the tree since the session was read.
   bool TreeChanged() const { return m_treeChanged; }
   void SetTreeObserver(std::function<void(const TreeChange&)> observer) { m_treeObserver = std::move(observer); }
@@ -125,6 +135,9 @@ public:
   /// The root node that shows object when the window is an explorer
   /// window; null otherwise.
   PLMOccurrence* ExplorerNodeOf(const PLMObject* object) const;
+  /// The root node of the tree window that shows object; null when object
+  /// is no root there (or its branch was removed).
+  PLMOccurrence* RootNodeOf(const PLMObject* object) const;
 
 private:
   struct Impl;

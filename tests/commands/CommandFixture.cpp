@@ -82,7 +82,10 @@ void CommandFixture::ResetHost() {
 }
 
 void CommandFixture::Prepare(const std::string& className) {
-  std::ofstream(m_sessionPath) << m_json.dump(2);
+  if (m_sessionText.empty())
+    std::ofstream(m_sessionPath) << m_json.dump(2);
+  else
+    std::ofstream(m_sessionPath) << m_sessionText;
   m_dispatch = std::make_unique<elmhost::Dispatch>();
   const char* argv[] = {"3DEXPERIENCE"};
   m_application = std::make_unique<CATApplication>("elm-tests", 1, argv);

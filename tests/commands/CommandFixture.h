@@ -48,6 +48,9 @@ protected:
   /// Starts from another session file of tests/data/sessions.
   void UseSession(const std::string& file);
   nlohmann::ordered_json& Session() { return m_json; }
+  /// The session file's text, written instead of Session() (for sessions
+  /// nested deeper than a JSON writer can recurse).
+  void SetSessionText(std::string text) { m_sessionText = std::move(text); }
   /// Changes the selection of the tree window to these node or object ids.
   void Select(std::vector<std::string> ids) { m_json["selection"] = ids; }
   /// Writes a catalog file (name with its extension) into the test's catalog folder.
@@ -83,6 +86,7 @@ protected:
   std::filesystem::path m_dir{m_scratch.Path()};
   std::filesystem::path m_sessionPath;
   nlohmann::ordered_json m_json;
+  std::string m_sessionText;
   std::string m_answer;
   std::function<std::string(const std::string&)> m_answerer;
   std::vector<elmhost::ScriptStep> m_steps;

@@ -133,33 +133,34 @@ TEST(PdmStoreStructures, TreeComesBackInOrderAndReplacingKeepsOneDefault) {
   using elmserver::NamedStructure;
   using elmserver::StructureNode;
   NamedStructure s{"P", "S1", true, {}};
-  s.roots.push_back({"P", "P", {{"A", "A.1", {{"B", "B.1", {{"C", "C.1", {}}}}, {"B", "B.2", {}}}}, {"D", "", {}}}});
-  s.roots.push_back({"Q", "Q", {}});  // a second top element survives too
+  // P > A(A.1) > B(B.1) > C, B(B.2); P > D with an empty instance; a second top element Q.
+  s.nodes = {{"P", "P", 0}, {"A", "A.1", 1}, {"B", "B.1", 2}, {"C", "C.1", 3}, {"B", "B.2", 2},
+             {"D", "", 1},  {"Q", "Q", 0}};
   store.PutStructure(s);
-  store.PutStructure({"P", "S2", true, {{"P", "P", {}}}});
+  store.PutStructure({"P", "S2", true, {{"P", "P", 0}}});
 
   auto back = store.Structure("P", "S1");
   ASSERT_TRUE(back.has_value());
-  ASSERT_EQ(back->roots.size(), 2u);
-  const auto& p = back->roots[0];
-  ASSERT_EQ(p.children.size(), 2u);
-  EXPECT_EQ(p.children[0].in, "A.1");
-  ASSERT_EQ(p.children[0].children.size(), 2u);
-  EXPECT_EQ(p.children[0].children[0].children.at(0).pn, "C");
-  EXPECT_EQ(p.children[0].children[1].in, "B.2");
-  EXPECT_EQ(p.children[1].pn, "D");
-  EXPECT_EQ(p.children[1].in, "");
-  EXPECT_EQ(back->roots[1].pn, "Q");
+  ASSERT_EQ(back->nodes.size(), s.nodes.size());
+  for (std::size_t i = 0; i < s.nodes.size(); ++i) {
+    EXPECT_EQ(back->nodes[i].pn, s.nodes[i].pn) << i;
+    EXPECT_EQ(back->nodes[i].in, s.nodes[i].in) << i;
+    EXPECT_EQ(back->nodes[i].depth, s.nodes[i].depth) << i;
+  }
 
   auto names = store.StructureNames("P");
   ASSERT_EQ(names.size(), 2u);
   EXPECT_FALSE(names[0].isDefault);
   EXPECT_TRUE(names[1].isDefault);
 
-  store.PutStructure({"P", "S1", false, {{"P", "P", {{"X", "X.1", {}}}}}});
+  store.PutStructure({"P", "S1", false, {{"P", "P", 0}, {"X", "X.1", 1}}});
   back = store.Structure("P", "S1");
-  ASSERT_EQ(back->roots.size(), 1u);
-  EXPECT_EQ(back->roots[0].children.at(0).pn, "X");
+  ASSERT_EQ(back->nodes.size(), 2u);
+  EXPECT_EQ(back->nodes.at(1).pn, "X");
+  // Elements that skip a level form no tree and are refused, leaving the stored one.
+  EXPECT_THROW(store.PutStructure({"P", "S1", false, {{"P", "P", 0}, {"X", "X.1", 2}}}), elmserver::StoreConflict);
+  EXPECT_THROW(store.PutStructure({"P", "S3", false, {{"P", "P", 1}}}), elmserver::StoreConflict);
+  EXPECT_EQ(store.Structure("P", "S1")->nodes.size(), 2u);
   EXPECT_FALSE(store.Structure("p", "S1").has_value());
 }
 

@@ -234,10 +234,14 @@ std::string DefaultDatabasePath(std::string& error) {
 
 namespace {
 
-void PrintNodes(std::ostream& out, const std::vector<StructureNode>& nodes, int depth) {
+void PrintNodes(std::ostream& out, const std::vector<StructureNode>& nodes) {
+  // Past this depth the indentation stops growing and the line names its
+  // level, so a deep structure lists in a size that grows with its nodes.
+  constexpr std::size_t kMaxIndent = 24;
   for (const auto& n : nodes) {
-    out << std::string(static_cast<std::size_t>(2 * depth + 2), ' ') << Printable(n.pn) << " (" << Printable(n.in) << ")\n";
-    PrintNodes(out, n.children, depth + 1);
+    out << std::string(2 * std::min(n.depth, kMaxIndent) + 2, ' ');
+    if (n.depth > kMaxIndent) out << "[level " << n.depth << "] ";
+    out << Printable(n.pn) << " (" << Printable(n.in) << ")\n";
   }
 }
 
@@ -281,7 +285,7 @@ void List(PdmStore& store, const std::string& what, std::ostream& out) {
   } else if (what == "structures") {
     for (const auto& s : store.Structures()) {
       out << Printable(s.context) << " / " << Printable(s.name) << (s.isDefault ? " (default)" : "") << '\n';
-      PrintNodes(out, s.roots, 0);
+      PrintNodes(out, s.nodes);
     }
   } else {
     for (const auto& [name, value] : store.Settings()) out << Printable(name) << " = " << Printable(value) << '\n';

@@ -213,25 +213,22 @@ bool ParseDigits(const std::string& v, int& digits) {
   return digits >= 1 && digits <= 18;
 }
 
-void FlattenNodes(const std::vector<StructureNode>& nodes, int depth, std::vector<std::pair<int, const StructureNode*>>& out) {
+/// Whether nodes form a tree in pre-order: the first at depth 0, none more
+/// than one level below the one before it.
+bool IsPreOrder(const std::vector<StructureNode>& nodes) {
+  std::size_t allowed = 0;
   for (const auto& n : nodes) {
-    out.emplace_back(depth, &n);
-    FlattenNodes(n.children, depth + 1, out);
+    if (n.depth > allowed) return false;
+    allowed = n.depth + 1;
   }
+  return true;
 }
 
-void ReadNodes(sqlite3* db, long long structureId, std::vector<StructureNode>& roots) {
+void ReadNodes(sqlite3* db, long long structureId, std::vector<StructureNode>& nodes) {
   Statement st(db, "SELECT depth, pn, inst FROM structure_nodes WHERE structure_id = ?1 ORDER BY ord");
   st.Bind(1, structureId);
-  // path[d] is the vector that receives nodes of depth d.
-  std::vector<std::vector<StructureNode>*> path{&roots};
-  while (st.Step()) {
-    auto depth = static_cast<std::size_t>(st.Int(0));
-    if (depth >= path.size()) throw StoreError("stored structure is damaged: a node skips a level");
-    path.resize(depth + 1);
-    path[depth]->push_back(StructureNode{st.Text(1), st.Text(2), {}});
-    path.push_back(&path[depth]->back().children);
-  }
+  while (st.Step()) nodes.push_back(StructureNode{st.Text(1), st.Text(2), static_cast<std::size_t>(st.Int(0))});
+  if (!IsPreOrder(nodes)) throw StoreError("stored structure is damaged: a node skips a level");
 }
 
 }  // namespace
@@ -530,6 +527,7 @@ void PdmStore::PutStructureLocked(const NamedStructure& s) {
   std::string why;
   if (s.context.empty()) throw StoreConflict("a named structure needs a context part number");
   if (!IsValidStructureName(s.name, why)) throw StoreConflict(why);
+  if (!IsPreOrder(s.nodes)) throw StoreConflict("a named structure's elements must form a tree: a node skips a level");
   {
     Statement del(m_db, "DELETE FROM structures WHERE context_pn = ?1 AND name = ?2");
     del.Bind(1, s.context).Bind(2, s.name).Run();
@@ -542,13 +540,11 @@ void PdmStore::PutStructureLocked(const NamedStructure& s) {
   Statement ins(m_db, "INSERT INTO structures(context_pn, name, is_default) VALUES (?1, ?2, ?3)");
   ins.Bind(1, s.context).Bind(2, s.name).Bind(3, static_cast<long long>(s.isDefault)).Run();
   long long id = sqlite3_last_insert_rowid(m_db);
-  std::vector<std::pair<int, const StructureNode*>> flat;
-  FlattenNodes(s.roots, 0, flat);
   Statement node(m_db, "INSERT INTO structure_nodes(structure_id, ord, depth, pn, inst) VALUES (?1, ?2, ?3, ?4, ?5)");
   long long ord = 0;
-  for (const auto& [depth, n] : flat) {
+  for (const auto& n : s.nodes) {
     node.Reset();
-    node.Bind(1, id).Bind(2, ord++).Bind(3, static_cast<long long>(depth)).Bind(4, n->pn).Bind(5, n->in).Run();
+    node.Bind(1, id).Bind(2, ord++).Bind(3, static_cast<long long>(n.depth)).Bind(4, n.pn).Bind(5, n.in).Run();
   }
 }
 
@@ -567,7 +563,7 @@ std::optional<NamedStructure> PdmStore::Structure(const std::string& context, co
   st.Bind(1, context).Bind(2, name);
   if (!st.Step()) return std::nullopt;
   NamedStructure s{context, name, st.Int(1) != 0, {}};
-  ReadNodes(m_db, st.Int(0), s.roots);
+  ReadNodes(m_db, st.Int(0), s.nodes);
   return s;
 }
 
@@ -577,7 +573,7 @@ std::vector<NamedStructure> PdmStore::Structures() {
   std::vector<NamedStructure> out;
   while (st.Step()) {
     NamedStructure s{st.Text(1), st.Text(2), st.Int(3) != 0, {}};
-    ReadNodes(m_db, st.Int(0), s.roots);
+    ReadNodes(m_db, st.Int(0), s.nodes);
     out.push_back(std::move(s));
   }
   return out;

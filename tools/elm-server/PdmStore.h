@@ -65,17 +65,23 @@ struct ProcessRecord {
   std::string errorMsg;
 };
 
+/// One element of a stored structure. A structure is kept as its elements
+/// in document order (pre-order), each with its depth (0 for a top element):
+/// however deep a structure is, nothing that reads, writes or frees it
+/// recurses.
 struct StructureNode {
   std::string pn;
   std::string in;
-  std::vector<StructureNode> children;
+  std::size_t depth = 0;
 };
 
 struct NamedStructure {
   std::string context;  ///< the part number of the product it belongs to
   std::string name;
   bool isDefault = false;
-  std::vector<StructureNode> roots;
+  /// Pre-order; the first has depth 0, and each is at most one level below
+  /// the one before it.
+  std::vector<StructureNode> nodes;
 };
 
 struct StructureName {

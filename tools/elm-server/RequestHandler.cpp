@@ -226,11 +226,14 @@ void GetStructureNames(PdmStore& store, const Attributes& attrs, const std::stri
 }
 
 void AppendNodes(pugi::xml_node parent, const std::vector<StructureNode>& nodes) {
+  // path[d] receives the elements of depth d; the store keeps the depths in order.
+  std::vector<pugi::xml_node> path{parent};
   for (const auto& n : nodes) {
-    auto o = parent.append_child("O");
+    path.resize(n.depth + 1);
+    auto o = path.back().append_child("O");
     o.append_attribute("pn") = n.pn.c_str();
     o.append_attribute("in") = n.in.c_str();
-    AppendNodes(o, n.children);
+    path.push_back(o);
   }
 }
 
@@ -243,7 +246,7 @@ void GetStructureForName(PdmStore& store, const Attributes& attrs, const std::st
     reply.Error(ErrorCode::UnknownStructure, "No structure named \"" + *name + "\" is stored for " + *context + ".");
     return;
   }
-  AppendNodes(reply.Element("ELMNamedStructure"), s->roots);
+  AppendNodes(reply.Element("ELMNamedStructure"), s->nodes);
 }
 
 void GetProcessInfoForUser(PdmStore& store, const Attributes& attrs, const std::string&, Reply& reply) {

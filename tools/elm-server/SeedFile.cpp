@@ -28,16 +28,24 @@ std::string RequiredAttr(const pugi::xml_node& n, const char* name, bool allowEm
   return a.value();
 }
 
-void ReadNodes(const pugi::xml_node& parent, std::vector<StructureNode>& out) {
-  for (pugi::xml_node c : parent.children()) {
+// In document order with a stack of its own: a seeded structure may be
+// nested far deeper than the call stack allows.
+void ReadNodes(const pugi::xml_node& structure, std::vector<StructureNode>& out) {
+  std::vector<pugi::xml_node> next{structure.first_child()};
+  while (!next.empty()) {
+    pugi::xml_node c = next.back();
+    if (!c) {
+      next.pop_back();
+      continue;
+    }
+    next.back() = c.next_sibling();
     if (c.type() != pugi::node_element) continue;
     if (std::string_view(c.name()) != "O")
       throw SeedError{Where(c) + ": only <O> elements may stand inside a structure"};
     // An empty "in" is kept: the client matches it against an instance whose
     // name reads empty.
-    StructureNode node{RequiredAttr(c, "pn"), RequiredAttr(c, "in", true), {}};
-    ReadNodes(c, node.children);
-    out.push_back(std::move(node));
+    out.push_back(StructureNode{RequiredAttr(c, "pn"), RequiredAttr(c, "in", true), next.size() - 1});
+    next.push_back(c.first_child());
   }
 }
 
@@ -74,8 +82,8 @@ bool LoadSeed(PdmStore& store, const std::string& xmlText, SeedSummary& summary,
             ++s.settings;
           } else if (kind == "NamedStructure") {
             NamedStructure ns{RequiredAttr(n, "context"), RequiredAttr(n, "name"), ParseBool(n, "default"), {}};
-            ReadNodes(n, ns.roots);
-            if (ns.roots.empty()) throw SeedError{Where(n) + " holds no <O> element"};
+            ReadNodes(n, ns.nodes);
+            if (ns.nodes.empty()) throw SeedError{Where(n) + " holds no <O> element"};
             store.PutStructure(ns);
             ++s.structures;
           } else if (kind == "Process") {

@@ -219,6 +219,14 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["error"] = save.error;
     events.Write(JsonLine(e));
   });
+  host.OnTreeChange([&events](const elmhost::TreeChange& change) {
+    Print(TreeChangeText(change));
+    Json e;
+    e["event"] = "tree";
+    e["removedBranches"] = change.removedBranches;
+    e["removedNodes"] = change.removedNodes;
+    events.Write(JsonLine(e));
+  });
   // Every exchange with the integration server, for tools that follow a run.
   // Only the events file needs the bodies: without it a large answer is not
   // kept twice.
@@ -270,6 +278,8 @@ int Run(const CommandLine& cmd, const std::vector<std::string>& args) {
     e["visible"] = dialog->GetVisibility() == CATDlgShow;
     events.Write(JsonLine(e));
   }
+  // What a person sees in the navigator once the command has changed it.
+  if (host.Session().TreeChanged()) Print("[tree] after the run:\n" + TreeText(host.Session()));
   if (!events.Close(error)) {
     Fail(error);
     return kExitEventsFile;

@@ -1,5 +1,6 @@
 #include "ElmSession.h"
 
+#include <algorithm>
 #include <ctime>
 #include <unistd.h>
 
@@ -78,6 +79,29 @@ std::string RequestText(const elmhost::HttpExchange& x) {
          (x.status ? "status " + std::to_string(x.status) : "no answer (" + x.errorText + ")") + "\n";
 }
 
+std::string TreeChangeText(const elmhost::TreeChange& change) {
+  std::string ids;
+  for (const std::string& id : change.removedBranches) ids += (ids.empty() ? "" : ", ") + id;
+  return "[tree] " + std::to_string(change.removedBranches.size()) + " branch" +
+         (change.removedBranches.size() == 1 ? "" : "es") + " removed (" + std::to_string(change.removedNodes) +
+         " node" + (change.removedNodes == 1 ? "" : "s") + "): " + ids + "\n";
+}
+
+std::string TreeText(const elmhost::PLMSession& session) {
+  // Beyond this depth an indentation no longer helps the eye, and would make
+  // the text grow with the square of a deep tree's depth.
+  static constexpr std::size_t kMaxIndent = 24;
+  std::string text;
+  session.VisitTree([&text](const elmhost::PLMSession::TreeLine& node) {
+    text.append(2 * (std::min(node.depth, kMaxIndent) + 1), ' ');
+    if (node.depth > kMaxIndent) text += "[level " + std::to_string(node.depth) + "] ";
+    text += node.label;
+    if (!node.instance.empty()) text += " (" + node.instance + ")";
+    text += " [" + node.id + "]\n";
+  });
+  return text;
+}
+
 namespace {
 
 std::string UtcNow() {
@@ -138,6 +162,10 @@ int ElmSession::Prepare(const std::string& className, const std::string& session
   if (status == kExitRan && !className.empty()) status = CheckClass(className, error);
   if (status == kExitRan) status = Open(sessionPath, args, error);
   return status;
+}
+
+void ElmSession::OnTreeChange(std::function<void(const elmhost::TreeChange&)> observer) {
+  m_session->SetTreeObserver(std::move(observer));
 }
 
 void ElmSession::OnSave(std::function<void(const elmhost::SaveRecord&)> observer) {

@@ -18,6 +18,7 @@ class Dispatch;
 class PLMSession;
 struct BoxDescription;
 struct SaveRecord;
+struct TreeChange;
 }  // namespace elmhost
 
 namespace elmapp {
@@ -38,6 +39,12 @@ std::string StyleWords(CATDlgStyle style);
 std::string BoxText(const elmhost::BoxDescription& box, int answer);
 std::string SaveText(const elmhost::SaveRecord& save);
 std::string RequestText(const elmhost::HttpExchange& exchange);
+/// The branches a host command took out of the tree, as one line.
+std::string TreeChangeText(const elmhost::TreeChange& change);
+/// The session's tree window, one node a line, indented by its depth (the
+/// indentation stops growing at a depth that still reads, and deeper lines
+/// name their level).
+std::string TreeText(const elmhost::PLMSession& session);
 
 /// The host as the client sets it up for the plug-in: the plug-in loaded,
 /// the dispatch, the application (whose first argument names the client),
@@ -69,6 +76,8 @@ public:
 
   /// Called after every save of the session's objects.
   void OnSave(std::function<void(const elmhost::SaveRecord&)> observer);
+  /// Called after every removal of branches from the session's tree.
+  void OnTreeChange(std::function<void(const elmhost::TreeChange&)> observer);
   /// Called after every exchange with the integration server, until the
   /// session goes; the exchanges carry the answers' bodies only withBodies.
   void OnRequest(elmhost::HttpObserver observer, bool withBodies = true);

@@ -261,6 +261,12 @@ HRESULT PLMReferenceObject::QueryInterface(const CATIID& iid, void** ppv) {
     }
     return node->QueryInterface(iid, ppv);
   }
+  // The product an editor shows is its tree's root: viewed as a navigator
+  // node, the root reference is that root node.
+  if (ppv && &iid == &CATIPLMNavOccurrence::ClassId()) {
+    PLMSession* s = session();
+    if (PLMOccurrence* node = s ? s->RootNodeOf(this) : nullptr) return node->QueryInterface(iid, ppv);
+  }
   return PLMObject::QueryInterface(iid, ppv);
 }
 

@@ -589,6 +589,23 @@ HRESULT PLMSession::PathOf(PLMOccurrence* node, CATPathElement* context, CATPath
   return S_OK;
 }
 
+void PLMSession::VisitTree(const std::function<void(const TreeLine&)>& visitor) const {
+  std::vector<PLMOccurrence*> stack(m_impl->treeRoots.rbegin(), m_impl->treeRoots.rend());
+  while (!stack.empty()) {
+    PLMOccurrence* n = stack.back();
+    stack.pop_back();
+    CATListValCATUnicodeString identifiers;
+    n->GetIdentificators(identifiers);
+    std::string label;
+    for (const CATUnicodeString& i : identifiers) label += (label.empty() ? "" : " ") + i.Utf8();
+    std::string instance;
+    if (PLMInstanceObject* i = n->instance())
+      if (const PLMAttribute* a = i->Attribute("PLM_ExternalID")) instance = a->value;
+    visitor(TreeLine{n->depth(), n->id(), std::move(label), std::move(instance)});
+    stack.insert(stack.end(), n->children().rbegin(), n->children().rend());
+  }
+}
+
 TreeChange PLMSession::RemoveBranches(const std::vector<CATBaseUnknown*>& nodes) {
   Impl& d = *m_impl;
   std::unordered_set<PLMOccurrence*> wanted;
@@ -660,7 +677,10 @@ std::string PLMSession::AttributeValue(const std::string& objectId, const std::s
 }
 
 PLMOccurrence* PLMSession::ExplorerNodeOf(const PLMObject* object) const {
-  if (!m_impl->explorer) return nullptr;
+  return m_impl->explorer ? RootNodeOf(object) : nullptr;
+}
+
+PLMOccurrence* PLMSession::RootNodeOf(const PLMObject* object) const {
   for (PLMOccurrence* root : m_impl->treeRoots)
     if (root->reference() == object) return root;
   return nullptr;

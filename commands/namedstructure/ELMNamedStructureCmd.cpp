@@ -1,0 +1,430 @@
+#include "ELMNamedStructureCmd.h"
+
+#include "ELMGlobal.h"
+#include "ELMCommandKit.h"
+#include "ELMNamedStructureDialogs.h"
+#include "ELMNamedStructureObject.h"
+#include "ELMRequestXml.h"
+#include "ELMScopeStack.h"
+#include "ELMTrace.h"
+#include "HtmlRequest.h"
+
+#include "CATAfrStartCommand.h"
+#include "CATApplicationFrame.h"
+#include "CATCSO.h"
+#include "CATCkeObjectAttrReadServices.h"
+#include "CATDlgWindow.h"
+#include "CATFrmEditor.h"
+#include "CATFrmLayout.h"
+#include "CATIAdpPLMIdentificator.h"
+#include "CATIBuildPath.h"
+#include "CATICkeObject.h"
+#include "CATIPLMNavEntity.h"
+#include "CATIPLMNavInstance.h"
+#include "CATIPLMNavReference.h"
+#include "CATListValCATBaseUnknown_var.h"
+#include "CATPLMComponentInterfacesServices.h"
+#include "CATPathElement.h"
+#include "CATRawCollint.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char* const kCatalog = "NamedStructureCmd";
+const char* const kExternalId = "PLM_ExternalID";
+
+CATUnicodeString Text(const char* key, const char* defaultText) {
+  return ELMGlobal::BuildMessage(kCatalog, key, nullptr, 0, defaultText);
+}
+
+CATUnicodeString Number(int value) {
+  CATUnicodeString s;
+  s.BuildFromNum(value);
+  return s;
+}
+
+/// The one "PLM_ExternalID" value of a navigator entity (a node's reference
+/// or instance), or empty.
+CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
+  CATIPLMNavEntity_var entity(object);
+  if (!entity) return CATUnicodeString();
+  CATListValCATUnicodeString names;
+  names.Append(kExternalId);
+  CATListValCATUnicodeString values;
+  if (FAILED(entity->GetAttributeValues(names, values)) || values.Size() != 1) return CATUnicodeString();
+  return values[1];
+}
+
+}  // namespace
+
+ELMNamedStructureCmd::ELMNamedStructureCmd() : CATCommand("ELMNamedStructureCmd", CATCommandModeExclusive) {
+  ELM_SCOPE("ELMNamedStructureCmd::ELMNamedStructureCmd");
+  m_pEditor = CATFrmEditor::GetCurrentEditor();
+}
+
+ELMNamedStructureCmd::~ELMNamedStructureCmd() {
+  ELM_SCOPE("ELMNamedStructureCmd::~ELMNamedStructureCmd");
+  m_spRootComponent = nullptr;
+}
+
+CATStatusChangeRC ELMNamedStructureCmd::Desactivate(CATCommand*, CATNotification*) {
+  ELM_SCOPE("ELMNamedStructureCmd::Desactivate");
+  return CATStatusChangeRCCompleted;
+}
+
+CATStatusChangeRC ELMNamedStructureCmd::Cancel(CATCommand*, CATNotification*) {
+  ELM_SCOPE("ELMNamedStructureCmd::Cancel");
+  RequestDelayedDestruction();
+  return CATStatusChangeRCCompleted;
+}
+
+void ELMNamedStructureCmd::CancelCommand() {
+  ELM_SCOPE("ELMNamedStructureCmd::CancelCommand");
+  RequestDelayedDestruction();
+}
+
+HRESULT ELMNamedStructureCmd::ReadRootIdentifier(CATUnicodeString& identifier) {
+  identifier = CATUnicodeString();
+  if (!m_spRootComponent) return E_FAIL;
+  HRESULT rc = CATCkeObjectAttrReadServices::ShowAttributeValue(CATICkeObject_var(m_spRootComponent), kExternalId,
+                                                                identifier);
+  if (SUCCEEDED(rc) && identifier.IsNull()) rc = E_FAIL;
+  return rc;
+}
+
+void ELMNamedStructureCmd::ShowReport(bool succeeded, CATListValCATUnicodeString& lines) {
+  ELM_SCOPE("ELMNamedStructureCmd::ShowReport");
+  CATApplicationFrame* frame = CATApplicationFrame::GetFrame();
+  CATDlgWindow* document = frame ? frame->GetApplicationDocument() : nullptr;
+  if (!document) return;
+  // The document window owns the report, which outlives the command.
+  auto* dialog = new ELMNamedStructureInfoDialog(document, "oak_named_structure_infos");
+  dialog->Build();
+  lines.InsertAt(1, CATUnicodeString());
+  lines.InsertAt(1, succeeded ? Text("MsgFinishedOK", "ELMNamedStructureCmd MsgFinishedOK")
+                              : Text("MsgFailed", "ELMNamedStructureCmd MsgFailed"));
+  dialog->AddMessages(lines);
+  dialog->SetVisibility(CATDlgShow);
+}
+
+CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) {
+  ELM_SCOPE("ELMNamedStructureCmd::Activate");
+  if (!CATFrmLayout::GetCurrentLayout()) ELM_FAIL_POINT();
+
+  CATApplicationFrame* frame = CATApplicationFrame::GetFrame();
+  if (frame && !(frame->GetCurrentWorkshop() == "ImmNavWorkshop")) {
+    CATUnicodeString title = Text("MsgTitle", "MsgTitle");
+    CATUnicodeString text = Text("MsgWrongWorkshop", "MsgWrongWorkshop");
+    ELMShowBox("ELMWarning", CATDlgNfyError | CATDlgNfyOK, text, title);
+    RequestDelayedDestruction();
+    return CATStatusChangeRCCompleted;
+  }
+
+  CATListValCATUnicodeString messages;
+  // The first stage; false reports failure, true success, and a names
+  // dialog that was shown leaves the command waiting (waiting = true).
+  bool waiting = false;
+  auto stage = [&]() -> bool {
+    CATListValCATBaseUnknown_var roots;
+    if (FAILED(CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(m_pEditor, roots)) || roots.Size() == 0) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+    m_spRootComponent = CATIPLMComponent_var(roots[1]);
+    if (!m_spRootComponent) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+
+    CATUnicodeString rootId;
+    if (FAILED(ReadRootIdentifier(rootId))) {
+      messages.Append(Text("RootNotExpanded", "RootNotExpanded"));
+      return true;
+    }
+
+    ELMRequestXml request("GetStructureNames");
+    request.AddRequestAttribute("ContextPartNumber", rootId);
+    ELMRequestXml response;
+    if (FAILED(HtmlRequest::DoRequest(request, response))) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+
+    unsigned char hasErrors = 0;
+    CATRawCollint errorCodes;
+    CATListValCATUnicodeString errorTexts;
+    response.GetErrors(hasErrors, &errorCodes, &errorTexts);
+    ELM_NOTE(CATUnicodeString("bHasErrors [") + (hasErrors ? "TRUE" : "FALSE") + "]");
+    for (int i = 1; i <= errorCodes.Size() && i <= errorTexts.Size(); ++i) {
+      messages.Append(errorTexts[i]);
+      ELM_NOTE("error [" + Number(errorCodes[i]) + "]: " + errorTexts[i]);
+    }
+    CATRawCollint messageCodes;
+    CATListValCATUnicodeString messageTexts;
+    response.GetMessages(messageCodes, messageTexts);
+    for (int i = 1; i <= messageCodes.Size() && i <= messageTexts.Size(); ++i)
+      ELM_NOTE("message [" + Number(messageCodes[i]) + "]: " + messageTexts[i]);
+    if (hasErrors) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+
+    CATListValCATUnicodeString names;
+    if (FAILED(response.GetResponseAttributeList("OakNames", names, nullptr)) || names.Size() == 0) {
+      messages.Append(Text("NoStoredNamesFound", "NoStoredNamesFound"));
+      return true;
+    }
+
+    CATDlgWindow* document = frame ? frame->GetApplicationDocument() : nullptr;
+    CATIAdpPLMIdentificator* identificator = nullptr;
+    HRESULT rc = document ? m_spRootComponent->GetAdpID(identificator) : E_FAIL;
+    CATIAdpPLMIdentificator_var heldId;
+    heldId.Attach(identificator);
+    if (FAILED(rc) || !heldId) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+
+    auto* dialog = new ELMNamesSelectDialog(document, "oak_names_select");
+    dialog->Build();
+    dialog->SetELMNames(names);
+    dialog->SetCommandData(this);
+    dialog->SetVisibility(CATDlgShow);
+    waiting = true;
+    return true;
+  };
+
+  bool succeeded = stage();
+  if (waiting) return CATStatusChangeRCCompleted;
+  ShowReport(succeeded, messages);
+  RequestDelayedDestruction();
+  return CATStatusChangeRCCompleted;
+}
+
+HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
+  ELM_SCOPE("ELMNamedStructureCmd::ExpandAndFilter");
+  CATListValCATUnicodeString messages;
+  CATListPtrCATIPLMNavOccurrence removals;
+
+  auto stage = [&]() -> bool {
+    if (!m_spRootComponent || name.IsNull()) return false;
+    CATUnicodeString rootId;
+    if (FAILED(ReadRootIdentifier(rootId))) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+    ELMRequestXml request("GetStructureForName");
+    request.AddRequestAttribute("ContextPartNumber", rootId);
+    request.AddRequestAttribute("OakName", name);
+    ELMRequestXml response;
+    if (FAILED(HtmlRequest::DoRequest(request, response))) {
+      ELM_FAIL_POINT();
+      return false;
+    }
+
+    std::unique_ptr<ELMNamedStructureObject> structure;
+    CATIDOMElement_var element;
+    CATIDOMNodeList_var children;
+    if (SUCCEEDED(response.GetResponse(element)) && element && SUCCEEDED(element->GetChildNodes(children)) &&
+        children) {
+      const unsigned int n = children->GetLength();
+      for (unsigned int i = 0; i < n; ++i) {
+        CATIDOMNode_var node;
+        if (FAILED(children->Item(i, node)) || !node || node->GetNodeType() != CATIDOMNode::ELEMENT_NODE) continue;
+        CATUnicodeString nodeName;
+        node->GetNodeName(nodeName);
+        if (!(nodeName == "ELMNamedStructure")) continue;
+        structure = std::make_unique<ELMNamedStructureObject>("ROOT", "ROOT");
+        RetrieveObjectsRecursive(structure.get(), CATIDOMElement_var(node));
+      }
+    }
+
+    CATIPLMNavOccurrence_var occurrence(m_spRootComponent);
+    ELMNamedStructureObject* top = structure ? structure->GetElement(1) : nullptr;
+    if (!occurrence || !top) return false;
+
+    SilverBrowseOccurrence(occurrence, top, removals);
+
+    CATListValCATUnicodeString unhandled;
+    top->GetUnhandledObjects(unhandled);
+    if (unhandled.Size() > 0) {
+      messages.Append(Text("UnhandledElementsFound", "Unhandled Elements found:"));
+      ELM_NOTE("Unhandled Elements found:");
+      for (const CATUnicodeString& line : unhandled) {
+        messages.Append(line);
+        ELM_NOTE("Unhandled: [" + line + "]");
+      }
+    }
+    return true;
+  };
+
+  bool succeeded = stage();
+  if (m_pEditor && removals.Size() > 0) RemoveBranches(removals);
+  for (CATIPLMNavOccurrence* o : removals)
+    if (o) o->Release();
+  removals.RemoveAll();
+  ShowReport(succeeded, messages);
+  RequestDelayedDestruction();
+  return S_OK;
+}
+
+void ELMNamedStructureCmd::RetrieveObjectsRecursive(ELMNamedStructureObject* parent, CATIDOMElement_var element) {
+  ELM_SCOPE("ELMNamedStructureCmd::RetrieveObjectsRecursive");
+  if (!element || !parent) return;
+  // A stored structure may be far deeper than the stack: each level is a
+  // frame of this walk, visited in document order as the recursion would.
+  struct Level {
+    ELMNamedStructureObject* parent;
+    CATIDOMNodeList_var nodes;
+    unsigned int count;
+    unsigned int next;
+  };
+  ELMScopeStack scopes(elmScope);
+  std::vector<Level> stack;
+  auto enter = [&stack](ELMNamedStructureObject* object, const CATIDOMElement_var& from) {
+    CATIDOMNodeList_var nodes;
+    from->GetChildNodes(nodes);
+    stack.push_back({object, nodes, nodes ? nodes->GetLength() : 0u, 0u});
+  };
+  enter(parent, element);
+  const CATUnicodeString pnName("pn"), inName("in");
+  while (!stack.empty()) {
+    Level& level = stack.back();
+    if (level.next >= level.count) {
+      stack.pop_back();
+      if (!stack.empty()) scopes.Close();
+      continue;
+    }
+    CATIDOMNode_var node;
+    level.nodes->Item(level.next++, node);
+    if (!node || node->GetNodeType() != CATIDOMNode::ELEMENT_NODE) continue;
+    CATUnicodeString nodeName;
+    node->GetNodeName(nodeName);
+    if (!(nodeName == "O")) continue;
+    CATIDOMElement_var child(node);
+    if (!child) continue;
+    CATUnicodeString pn, in;
+    child->GetAttribute(pnName, pn);
+    child->GetAttribute(inName, in);
+    auto* object = new ELMNamedStructureObject(pn, in);
+    level.parent->AddChild(object);
+    scopes.Open();
+    enter(object, child);
+  }
+}
+
+CATUnicodeString ELMNamedStructureCmd::GetPartnumberFromOccurrence(CATIPLMNavOccurrence_var& occurrence) {
+  ELM_SCOPE("ELMNamedStructureCmd::GetPartnumberFromOccurrence");
+  CATIPLMNavReference* reference = nullptr;
+  if (occurrence) occurrence->GetRelatedReference(reference);
+  CATVar<CATIPLMNavReference> held;
+  held.Attach(reference);
+  return ExternalIdOf(reference);
+}
+
+CATUnicodeString ELMNamedStructureCmd::GetInstanceNameFromOccurrence(CATIPLMNavOccurrence_var& occurrence) {
+  ELM_SCOPE("ELMNamedStructureCmd::GetInstanceNameFromOccurrence");
+  CATIPLMNavInstance* instance = nullptr;
+  if (occurrence) occurrence->GetRelatedInstance(instance);
+  CATVar<CATIPLMNavInstance> held;
+  held.Attach(instance);
+  return ExternalIdOf(instance);
+}
+
+void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occurrence, ELMNamedStructureObject* node,
+                                                  CATListPtrCATIPLMNavOccurrence& removals) {
+  ELM_SCOPE("ELMNamedStructureCmd::SilverBrowseOccurrence");
+  // Depth first as a recursion would go, but with a stack of its own: a
+  // product tree may be deeper than the call stack allows. Each visit holds
+  // the children it has still to look at.
+  struct Visit {
+    ELMNamedStructureObject* node;
+    CATListPtrCATIPLMNavOccurrence children;
+    int next;
+  };
+  ELMScopeStack scopes(elmScope);
+  std::vector<Visit> stack;
+
+  // Steps of one visit before its children; false when nothing beneath the
+  // occurrence takes part.
+  auto begin = [&](CATIPLMNavOccurrence_var& occ, ELMNamedStructureObject* n) -> bool {
+    CATUnicodeString partNumber = GetPartnumberFromOccurrence(occ);
+    CATUnicodeString instanceName = GetInstanceNameFromOccurrence(occ);
+    if (instanceName.IsNull() && n) {
+      // A root has no instance: it meets the top element by its part number alone.
+      instanceName = partNumber;
+      n->SetHandled();
+    }
+    ELM_NOTE("PartNmuber: [" + partNumber + "]");
+    ELM_NOTE("InstanceName: [" + instanceName + "]");
+    if (!n || !(n->GetPartNumber() == partNumber) || !(n->GetInstanceName() == instanceName)) return false;
+    stack.push_back({n, {}, 1});
+    occ->ListChildren(stack.back().children);
+    return true;
+  };
+
+  begin(occurrence, node);
+  while (!stack.empty()) {
+    Visit& visit = stack.back();
+    if (visit.next > visit.children.Size()) {
+      stack.pop_back();
+      if (!stack.empty()) scopes.Close();
+      continue;
+    }
+    ELMNamedStructureObject* parentNode = visit.node;
+    CATIPLMNavOccurrence_var child;
+    child.Attach(visit.children[visit.next]);
+    visit.children[visit.next++] = nullptr;
+    if (!child) continue;
+
+    CATIPLMNavReference* rawReference = nullptr;
+    child->GetRelatedReference(rawReference);
+    CATVar<CATIPLMNavReference> reference;
+    reference.Attach(rawReference);
+    if (!reference) continue;
+    int answer = 1;
+    CATIPLMNavEntity_var entity(reference);
+    if (entity) entity->IsRepReference(answer);
+    if (answer != 0) continue;
+
+    CATUnicodeString partNumber = GetPartnumberFromOccurrence(child);
+    CATUnicodeString instanceName = GetInstanceNameFromOccurrence(child);
+    if (ELMNamedStructureObject* found = parentNode->GetChildObject(partNumber, instanceName)) {
+      found->SetHandled();
+      scopes.Open();
+      if (!begin(child, found)) scopes.Close();
+    } else {
+      CATIPLMNavOccurrence* removal = nullptr;
+      if (SUCCEEDED(child->QueryInterface(CATIPLMNavOccurrence::ClassId(), reinterpret_cast<void**>(&removal))) &&
+          removal)
+        removals.Append(removal);
+    }
+  }
+}
+
+void ELMNamedStructureCmd::RemoveBranches(CATListPtrCATIPLMNavOccurrence& removals) {
+  ELM_SCOPE("ELMNamedStructureCmd::RemoveBranches");
+  CATPathElement active(m_pEditor->GetUIActiveObject());
+  if (CATCSO* cso = m_pEditor->GetCSO()) {
+    cso->Empty(1);
+    for (CATIPLMNavOccurrence*& occurrence : removals) {
+      if (!occurrence) continue;
+      CATIBuildPath* builder = nullptr;
+      if (SUCCEEDED(occurrence->QueryInterface(CATIBuildPath::ClassId(), reinterpret_cast<void**>(&builder))) &&
+          builder) {
+        CATPathElement* path = nullptr;
+        if (SUCCEEDED(builder->ExtractPathElement(&active, path)) && path) {
+          cso->AddElement(path, 1);
+          path->Release();
+        }
+        builder->Release();
+      }
+      occurrence->Release();
+      occurrence = nullptr;
+    }
+    removals.RemoveAll();
+  }
+  CATAfrStartCommand("CATImmRemoveBranchCmd");
+}
