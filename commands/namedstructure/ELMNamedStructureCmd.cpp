@@ -32,12 +32,10 @@
 
 namespace {
 
-const char* const kCatalog = "NamedStructureCmd";
+// Each text's default is given: most are the key itself, not the kit's
+// "class key" form.
+const ELMCatalog kCatalog{"NamedStructureCmd", "ELMNamedStructureCmd"};
 const char* const kExternalId = "PLM_ExternalID";
-
-CATUnicodeString Text(const char* key, const char* defaultText) {
-  return ELMGlobal::BuildMessage(kCatalog, key, nullptr, 0, defaultText);
-}
 
 CATUnicodeString Number(int value) {
   CATUnicodeString s;
@@ -69,9 +67,9 @@ ELMNamedStructureCmd::~ELMNamedStructureCmd() {
   m_spRootComponent = nullptr;
 }
 
-CATStatusChangeRC ELMNamedStructureCmd::Desactivate(CATCommand*, CATNotification*) {
+CATStatusChangeRC ELMNamedStructureCmd::Desactivate(CATCommand* from, CATNotification* notification) {
   ELM_SCOPE("ELMNamedStructureCmd::Desactivate");
-  return CATStatusChangeRCCompleted;
+  return Activate(from, notification);
 }
 
 CATStatusChangeRC ELMNamedStructureCmd::Cancel(CATCommand*, CATNotification*) {
@@ -103,8 +101,8 @@ void ELMNamedStructureCmd::ShowReport(bool succeeded, CATListValCATUnicodeString
   auto* dialog = new ELMNamedStructureInfoDialog(document, "oak_named_structure_infos");
   dialog->Build();
   lines.InsertAt(1, CATUnicodeString());
-  lines.InsertAt(1, succeeded ? Text("MsgFinishedOK", "ELMNamedStructureCmd MsgFinishedOK")
-                              : Text("MsgFailed", "ELMNamedStructureCmd MsgFailed"));
+  lines.InsertAt(1, succeeded ? kCatalog.Message("MsgFinishedOK", nullptr, 0, "ELMNamedStructureCmd MsgFinishedOK")
+                              : kCatalog.Message("MsgFailed", nullptr, 0, "ELMNamedStructureCmd MsgFailed"));
   dialog->AddMessages(lines);
   dialog->SetVisibility(CATDlgShow);
 }
@@ -115,8 +113,8 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
 
   CATApplicationFrame* frame = CATApplicationFrame::GetFrame();
   if (frame && !(frame->GetCurrentWorkshop() == "ImmNavWorkshop")) {
-    CATUnicodeString title = Text("MsgTitle", "MsgTitle");
-    CATUnicodeString text = Text("MsgWrongWorkshop", "MsgWrongWorkshop");
+    CATUnicodeString title = kCatalog.Message("MsgTitle", nullptr, 0, "MsgTitle");
+    CATUnicodeString text = kCatalog.Message("MsgWrongWorkshop", nullptr, 0, "MsgWrongWorkshop");
     ELMShowBox("ELMWarning", CATDlgNfyError | CATDlgNfyOK, text, title);
     RequestDelayedDestruction();
     return CATStatusChangeRCCompleted;
@@ -128,29 +126,21 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
   bool waiting = false;
   auto stage = [&]() -> bool {
     CATListValCATBaseUnknown_var roots;
-    if (FAILED(CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(m_pEditor, roots)) || roots.Size() == 0) {
-      ELM_FAIL_POINT();
+    if (FAILED(CATPLMComponentInterfacesServices::GetEditedRootPLMComponents(m_pEditor, roots)) || roots.Size() == 0)
       return false;
-    }
     m_spRootComponent = CATIPLMComponent_var(roots[1]);
-    if (!m_spRootComponent) {
-      ELM_FAIL_POINT();
-      return false;
-    }
+    if (!m_spRootComponent) return false;
 
     CATUnicodeString rootId;
     if (FAILED(ReadRootIdentifier(rootId))) {
-      messages.Append(Text("RootNotExpanded", "RootNotExpanded"));
+      messages.Append(kCatalog.Message("RootNotExpanded", nullptr, 0, "RootNotExpanded"));
       return true;
     }
 
     ELMRequestXml request("GetStructureNames");
     request.AddRequestAttribute("ContextPartNumber", rootId);
     ELMRequestXml response;
-    if (FAILED(HtmlRequest::DoRequest(request, response))) {
-      ELM_FAIL_POINT();
-      return false;
-    }
+    if (FAILED(HtmlRequest::DoRequest(request, response))) return false;
 
     unsigned char hasErrors = 0;
     CATRawCollint errorCodes;
@@ -166,14 +156,11 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
     response.GetMessages(messageCodes, messageTexts);
     for (int i = 1; i <= messageCodes.Size() && i <= messageTexts.Size(); ++i)
       ELM_NOTE("message [" + Number(messageCodes[i]) + "]: " + messageTexts[i]);
-    if (hasErrors) {
-      ELM_FAIL_POINT();
-      return false;
-    }
+    if (hasErrors) return false;
 
     CATListValCATUnicodeString names;
     if (FAILED(response.GetResponseAttributeList("OakNames", names, nullptr)) || names.Size() == 0) {
-      messages.Append(Text("NoStoredNamesFound", "NoStoredNamesFound"));
+      messages.Append(kCatalog.Message("NoStoredNamesFound", nullptr, 0, "NoStoredNamesFound"));
       return true;
     }
 
@@ -182,10 +169,7 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
     HRESULT rc = document ? m_spRootComponent->GetAdpID(identificator) : E_FAIL;
     CATIAdpPLMIdentificator_var heldId;
     heldId.Attach(identificator);
-    if (FAILED(rc) || !heldId) {
-      ELM_FAIL_POINT();
-      return false;
-    }
+    if (FAILED(rc) || !heldId) return false;
 
     auto* dialog = new ELMNamesSelectDialog(document, "oak_names_select");
     dialog->Build();
@@ -250,7 +234,7 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
     CATListValCATUnicodeString unhandled;
     top->GetUnhandledObjects(unhandled);
     if (unhandled.Size() > 0) {
-      messages.Append(Text("UnhandledElementsFound", "Unhandled Elements found:"));
+      messages.Append(kCatalog.Message("UnhandledElementsFound", nullptr, 0, "Unhandled Elements found:"));
       ELM_NOTE("Unhandled Elements found:");
       for (const CATUnicodeString& line : unhandled) {
         messages.Append(line);

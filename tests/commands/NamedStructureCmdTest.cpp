@@ -182,6 +182,21 @@ TEST_F(NamedStructure, WithNothingToRemoveTheHostCommandIsNotStarted) {
   EXPECT_THAT(Report(), ElementsAre(kOk, ""));
 }
 
+// The session file may say per reference what the navigator's yes/no
+// query answers: a product marked as a representation stays out of
+// matching, and a shape marked as none takes part like any product.
+TEST_F(NamedStructure, TheRepresentationFlagOfAReferenceDecidesWhetherItTakesPart) {
+  for (auto& object : Session()["objects"]) {
+    if (object["id"] == "a") object["representation"] = true;
+    if (object["id"] == "shape") object["representation"] = false;
+  }
+  RunWithStructure(R"(<ELMNamedStructure><O pn="ROOT-1" in="ROOT-1"><O pn="A-100" in="A-100.1"/>
+      <O pn="B-200" in="B-200.1"><O pn="L-1" in="L-1.3"/></O><O pn="T-1" in="T-1.1"/><O pn="C-300" in=""/></O>
+      </ELMNamedStructure>)");
+  EXPECT_EQ(Tree(), Without({"n-shape"}));
+  EXPECT_THAT(Report(), ElementsAre(kOk, "", kUnhandled, "A-100(A-100.1)"));
+}
+
 TEST_F(NamedStructure, TheLastStructureElementOfTheAnswerIsUsed) {
   RunWithStructure(R"(<ELMNamedStructure><O pn="ROOT-1" in="ROOT-1"><O pn="A-100" in="A-100.1"/></O></ELMNamedStructure>
       <ELMNamedStructure><O pn="ROOT-1" in="ROOT-1"><O pn="B-200" in="B-200.1"/><O pn="X" in="X.1"/></O></ELMNamedStructure>)");

@@ -95,6 +95,10 @@ public:
     std::string versionFamily;
     std::string alias;
     bool hasAlias = false;  ///< the file gives the alias; otherwise it is the PLM_ExternalID
+    /// What the navigator's yes/no query answers for this reference: whether
+    /// it is a representation (a shape, a drawing) rather than a product.
+    /// The file may say so per object; otherwise its type decides.
+    bool representation = false;
   };
 
   PLMObject(PLMSession* session, PLMType* type, Data data)
@@ -121,7 +125,7 @@ protected:
   HRESULT AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const;
   HRESULT AttributeValueList(const CATListValCATUnicodeString& names, CATListValCATUnicodeString& values) const;
   HRESULT RepReferenceAnswer(int& answer) const {
-    answer = m_type && m_type->IsRepReference() ? 1 : 0;
+    answer = m_data.representation ? 1 : 0;
     return S_OK;
   }
 

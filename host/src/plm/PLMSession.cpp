@@ -209,7 +209,7 @@ void PLMSession::Impl::ReadObjects(PLMSession* session, const Json& root) {
     std::string where = Join("/objects", i);
     Expect(o, Json::value_t::object, "an object", where);
     RejectUnknownKeys(
-        o, {"id", "type", "attributes", "saved", "identificator", "maturity", "versionFamily", "alias"}, where);
+        o, {"id", "type", "attributes", "saved", "identificator", "maturity", "versionFamily", "alias", "representation"}, where);
     PLMObject::Data d;
     d.id = RequiredText(o, "id", where);
     if (objectIndex.count(d.id)) throw SchemaError{Join(where, "id"), "the id \"" + d.id + "\" is used twice"};
@@ -223,6 +223,7 @@ void PLMSession::Impl::ReadObjects(PLMSession* session, const Json& root) {
     d.versionFamily = OptionalText(o, "versionFamily", where, "");
     d.hasAlias = Member(o, "alias") != nullptr;
     d.alias = OptionalText(o, "alias", where, "");
+    d.representation = OptionalFlag(o, "representation", where, type->IsRepReference());
     CATVar<PLMObject> obj;
     if (types->IsInstanceKind(d.type))
       obj.Attach(new PLMInstanceObject(session, type, std::move(d)));

@@ -1,0 +1,164 @@
+// Named structures on large products: matching 50,000 siblings under one
+// node, and a 100,000-node stored structure taken from the answer's bytes
+// to the end of matching against a 100,000-node navigator (answer parsed,
+// element tree built, navigator matched, tree and removals released),
+// beside pugixml parsing the same bytes alone.
+
+#include "ELMNamedStructureCmd.h"
+#include "ELMNamedStructureObject.h"
+#include "ELMRequestXml.h"
+#include "ProductGenerator.h"
+
+#include "CATApplication.h"
+#include "CATIDOMElement.h"
+#include "CATIDOMNode.h"
+#include "CATIDOMNodeList.h"
+#include "CATIPLMNavOccurrence.h"
+#include "ELMHostDispatch.h"
+#include "ELMHostPLMSession.h"
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace {
+
+/// A generated product: the session with its tree, and the answer to
+/// "GetStructureForName" holding the whole tree as the stored structure.
+struct Product {
+  std::unique_ptr<elmhost::PLMSession> session;
+  std::string answer;
+  std::size_t nodes = 0;
+};
+
+Product& ProductOf(elmgen::Shape shape, std::size_t nodes) {
+  static std::map<std::pair<int, std::size_t>, Product> products;
+  Product& p = products[{static_cast<int>(shape), nodes}];
+  if (p.session) return p;
+  elmgen::Options options;
+  options.shape = shape;
+  options.nodes = nodes;
+  const auto tree = elmgen::Generate(options);
+  std::ostringstream session, structure;
+  elmgen::WriteSession(tree, session);
+  elmgen::WriteStructure(tree, structure);
+  std::string error;
+  p.session = elmhost::PLMSession::FromText(session.str(), "", error);
+  if (!p.session) {
+    std::fprintf(stderr, "generated session refused: %s\n", error.c_str());
+    std::exit(1);
+  }
+  p.answer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"GetStructureForName\" id=\"1_0\">"
+             "<ELMNamedStructure>" + structure.str() + "</ELMNamedStructure></Response></ELM>";
+  p.nodes = tree.size();
+  return p;
+}
+
+/// The command's element tree of the answer, as its second stage builds it.
+std::unique_ptr<ELMNamedStructureObject> Build(ELMNamedStructureCmd& command, const ELMRequestXml& response) {
+  std::unique_ptr<ELMNamedStructureObject> structure;
+  CATIDOMElement_var element;
+  CATIDOMNodeList_var children;
+  if (FAILED(response.GetResponse(element)) || !element || FAILED(element->GetChildNodes(children)) || !children)
+    return structure;
+  for (unsigned int i = 0; i < children->GetLength(); ++i) {
+    CATIDOMNode_var node;
+    children->Item(i, node);
+    CATUnicodeString name;
+    if (node) node->GetNodeName(name);
+    if (!(name == "ELMNamedStructure")) continue;
+    structure = std::make_unique<ELMNamedStructureObject>("ROOT", "ROOT");
+    command.RetrieveObjectsRecursive(structure.get(), CATIDOMElement_var(node));
+  }
+  return structure;
+}
+
+/// Matches the product's navigator against the structure's top element;
+/// the number of removals, or -1 when there is nothing to match.
+int Match(ELMNamedStructureCmd& command, Product& p, ELMNamedStructureObject* structure) {
+  ELMNamedStructureObject* top = structure ? structure->GetElement(1) : nullptr;
+  CATIPLMNavOccurrence_var root(p.session->TreeRoot());
+  if (!top || !root) return -1;
+  CATListPtrCATIPLMNavOccurrence removals;
+  command.SilverBrowseOccurrence(root, top, removals);
+  for (CATIPLMNavOccurrence* o : removals)
+    if (o) o->Release();
+  return removals.Size();
+}
+
+struct Host {
+  Host() { unsetenv("ELM_DEBUG"); }
+  elmhost::Dispatch dispatch;
+  CATApplication application{"bench", 0, nullptr};
+};
+
+void BM_MatchFiftyThousandSiblings(benchmark::State& state) {
+  static Host host;
+  Product& p = ProductOf(elmgen::Shape::Wide, 50001);
+  ELMNamedStructureCmd command;
+  ELMRequestXml response;
+  response.ReadXmlString(CATUnicodeString(p.answer.c_str()));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto structure = Build(command, response);
+    state.ResumeTiming();
+    // Every sibling meets its stored element: nothing is removed.
+    if (Match(command, p, structure.get()) != 0) {
+      state.SkipWithError("a sibling found no stored element");
+      break;
+    }
+    state.PauseTiming();
+    structure.reset();
+    state.ResumeTiming();
+  }
+  state.counters["siblings"] = 50000;
+}
+BENCHMARK(BM_MatchFiftyThousandSiblings)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PugixmlParseOfTheAnswer(benchmark::State& state) {
+  Product& p = ProductOf(static_cast<elmgen::Shape>(state.range(0)), 100000);
+  for (auto _ : state) {
+    pugi::xml_document doc;
+    pugi::xml_parse_result ok = doc.load_buffer(p.answer.data(), p.answer.size());
+    if (!ok) {
+      state.SkipWithError(ok.description());
+      break;
+    }
+    benchmark::DoNotOptimize(doc.first_child());
+  }
+  state.counters["answer_bytes"] = static_cast<double>(p.answer.size());
+}
+
+void BM_ParseBuildAndMatchTheAnswer(benchmark::State& state) {
+  static Host host;
+  Product& p = ProductOf(static_cast<elmgen::Shape>(state.range(0)), 100000);
+  ELMNamedStructureCmd command;
+  for (auto _ : state) {
+    ELMRequestXml response;
+    response.ReadXmlString(CATUnicodeString(p.answer.c_str()));
+    auto structure = Build(command, response);
+    if (Match(command, p, structure.get()) != 0) {
+      state.SkipWithError("the navigator did not match the whole structure");
+      break;
+    }
+  }
+  state.counters["answer_bytes"] = static_cast<double>(p.answer.size());
+}
+
+// Shapes as elmgen::Shape numbers them: 0 deep, 1 wide, 2 mix. The two
+// benchmarks of a shape run one after the other in the same run.
+void Shapes(benchmark::internal::Benchmark* b) {
+  b->ArgName("shape");
+  for (int shape : {0, 1, 2}) b->Arg(shape);
+}
+BENCHMARK(BM_PugixmlParseOfTheAnswer)->Apply(Shapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParseBuildAndMatchTheAnswer)->Apply(Shapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

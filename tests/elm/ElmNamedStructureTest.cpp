@@ -1,0 +1,96 @@
+#include "ElmFixture.h"
+
+#include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+using testing::HasSubstr;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ElmNamedStructure : public elmtest::ElmFixture {
+protected:
+  std::string Seed(const std::vector<std::string>& files) {
+    const std::string db = (m_dir / "pdm.db").string();
+    std::vector<std::string> args{"seed", "--db", db};
+    args.insert(args.end(), files.begin(), files.end());
+    auto seeded = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, args);
+    EXPECT_EQ(seeded.exitCode, 0) << seeded.err;
+    return StartServer();
+  }
+  std::vector<nlohmann::json> Events(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+  }
+};
+
+/// The example: the chassis reduced to its front axle by the structure that
+/// elm-server keeps for it; elm shows the removal and the tree left.
+TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
+  const std::string examples = std::string(ELM_SOURCE_DIR) + "/examples/";
+  fs::copy_file(examples + "sessions/chassis.json", m_session, fs::copy_options::overwrite_existing);
+  const std::string before = WriteFile("before.json", "");
+  fs::copy_file(m_session, before, fs::copy_options::overwrite_existing);
+  const std::string url = Seed({examples + "server/demo-seed.xml"});
+  ASSERT_FALSE(url.empty());
+  const std::string events = (m_dir / "events.jsonl").string();
+  auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script",
+                examples + "scripts/named-structure-front-axle.json", "--events", events},
+               {{"ELM_SERVER_URL", url}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("[tree] 2 branches removed (7 nodes): n-rear-axle, n-frame\n"));
+  EXPECT_THAT(r.out, HasSubstr("[tree] after the run:\n"
+                               "  PRD-1000 [n-chassis]\n"
+                               "    PRD-1100 (PRD-1100.1) [n-front-axle]\n"
+                               "      PRD-1110 (PRD-1110.1) [n-wheel-fl]\n"
+                               "      PRD-1110 (PRD-1110.2) [n-wheel-fr]\n"
+                               "      PRD-1120 (PRD-1120.1) [n-axle-beam]\n"))
+      << r.out;
+  EXPECT_THAT(r.out, HasSubstr("The named structure has been restored."));
+
+  auto lines = Events(events);
+  std::vector<std::string> names;
+  for (const auto& e : lines) names.push_back(e["event"]);
+  auto tree = std::find(names.begin(), names.end(), "tree");
+  ASSERT_NE(tree, names.end()) << r.out;
+  const nlohmann::json& change = lines[static_cast<std::size_t>(tree - names.begin())];
+  EXPECT_EQ(change["removedBranches"], nlohmann::json::array({"n-rear-axle", "n-frame"}));
+  EXPECT_EQ(change["removedNodes"], 7);
+  // Only the view changed: the session file keeps every object and node.
+  std::ifstream a(m_session), b(before);
+  EXPECT_EQ(nlohmann::json::parse(a), nlohmann::json::parse(b));
+}
+
+#ifdef ELM_GEN_EXE
+/// A generated product 100,000 levels deep and its stored structure without
+/// the deepest node, through elm-server and elm: nothing on the way recurses.
+TEST_F(ElmNamedStructure, AHundredThousandLevelsDeepProductIsReducedThroughTheServer) {
+  const std::string seed = (m_dir / "deep-seed.xml").string();
+  auto generated = elmtest::RunProcess(ELM_GEN_EXE, {"--shape", "deep", "--nodes", "100000", "--leave-out", "99999",
+                                                     "--name", "Tiefe <über> & mehr", "--session", m_session,
+                                                     "--seed", seed});
+  ASSERT_EQ(generated.exitCode, 0) << generated.err;
+  const std::string url = Seed({seed});
+  ASSERT_FALSE(url.empty());
+  const std::string script = WriteFile("script.json", R"([
+    {"dialog": "oak_names_select", "pick": "OakNameSelector", "text": "Tiefe <über> & mehr"},
+    {"dialog": "oak_names_select", "button": "OK"},
+    {"dialog": "oak_named_structure_infos", "button": "Close"}])");
+  const std::string events = (m_dir / "events.jsonl").string();
+  auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script", script, "--events", events},
+               {{"ELM_SERVER_URL", url}});
+  ASSERT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
+  EXPECT_THAT(r.out, HasSubstr("[tree] 1 branch removed (1 node): n99999\n"));
+  // The deepest line left names its level instead of indenting it.
+  EXPECT_THAT(r.out, HasSubstr("[level 99998] GEN-0-99998 (GEN-0-99998.1) [n99998]\n"));
+  EXPECT_THAT(r.out, testing::Not(HasSubstr("[n99999]\n")));
+}
+#endif
+
+}  // namespace
