@@ -28,6 +28,7 @@
 #include "CATRawCollint.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,11 +49,15 @@ CATUnicodeString Number(int value) {
 CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
   CATIPLMNavEntity_var entity(object);
   if (!entity) return CATUnicodeString();
-  CATListValCATUnicodeString names;
-  names.Append(kExternalId);
+  // Asked for every node of a walk: the one-name list is made once.
+  static const CATListValCATUnicodeString names = [] {
+    CATListValCATUnicodeString list;
+    list.Append(kExternalId);
+    return list;
+  }();
   CATListValCATUnicodeString values;
   if (FAILED(entity->GetAttributeValues(names, values)) || values.Size() != 1) return CATUnicodeString();
-  return values[1];
+  return std::move(values[1]);
 }
 
 }  // namespace
@@ -333,9 +338,13 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
 
   // Steps of one visit before its children; false when nothing beneath the
   // occurrence takes part.
-  auto begin = [&](CATIPLMNavOccurrence_var& occ, ELMNamedStructureObject* n) -> bool {
-    CATUnicodeString partNumber = GetPartnumberFromOccurrence(occ);
-    CATUnicodeString instanceName = GetInstanceNameFromOccurrence(occ);
+  // A child's names were just read to find its element; with the trace
+  // off nothing tells a second reading from the first, so they are handed
+  // on instead of read again (the trace shows each visit's own reading).
+  auto begin = [&](CATIPLMNavOccurrence_var& occ, ELMNamedStructureObject* n, CATUnicodeString* known) -> bool {
+    const bool reuse = known && ELMDebug::s_iDebug == 0;
+    CATUnicodeString partNumber = reuse ? std::move(known[0]) : GetPartnumberFromOccurrence(occ);
+    CATUnicodeString instanceName = reuse ? std::move(known[1]) : GetInstanceNameFromOccurrence(occ);
     if (instanceName.IsNull() && n) {
       // A root has no instance: it meets the top element by its part number alone.
       instanceName = partNumber;
@@ -349,7 +358,7 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     return true;
   };
 
-  begin(occurrence, node);
+  begin(occurrence, node, nullptr);
   while (!stack.empty()) {
     Visit& visit = stack.back();
     if (visit.next > visit.children.Size()) {
@@ -373,12 +382,11 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     if (entity) entity->IsRepReference(answer);
     if (answer != 0) continue;
 
-    CATUnicodeString partNumber = GetPartnumberFromOccurrence(child);
-    CATUnicodeString instanceName = GetInstanceNameFromOccurrence(child);
-    if (ELMNamedStructureObject* found = parentNode->GetChildObject(partNumber, instanceName)) {
+    CATUnicodeString names[2] = {GetPartnumberFromOccurrence(child), GetInstanceNameFromOccurrence(child)};
+    if (ELMNamedStructureObject* found = parentNode->GetChildObject(names[0], names[1])) {
       found->SetHandled();
       scopes.Open();
-      if (!begin(child, found)) scopes.Close();
+      if (!begin(child, found, names)) scopes.Close();
     } else {
       CATIPLMNavOccurrence* removal = nullptr;
       if (SUCCEEDED(child->QueryInterface(CATIPLMNavOccurrence::ClassId(), reinterpret_cast<void**>(&removal))) &&

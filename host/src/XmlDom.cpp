@@ -124,6 +124,14 @@ public:
     else if (&iid == &CATIDOMDocument::ClassId() || &iid == &CATIXMLXPathFactory::ClassId())
       ok = !m_attr && m_node.type() == pugi::node_document;
     if (!ok) return E_NOINTERFACE;
+    // Walks of large documents view every element as one; the general
+    // cross-cast would cost more than the rest of the step.
+    if (&iid == &CATIDOMElement::ClassId() || &iid == &CATIDOMNode::ClassId()) {
+      *ppv = &iid == &CATIDOMElement::ClassId() ? static_cast<void*>(static_cast<CATIDOMElement*>(this))
+                                                 : static_cast<void*>(static_cast<CATIDOMNode*>(static_cast<CATIDOMElement*>(this)));
+      AddRef();
+      return S_OK;
+    }
     return CATBaseUnknown::QueryInterface(iid, ppv);
   }
 

@@ -42,7 +42,7 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
   const std::string events = (m_dir / "events.jsonl").string();
   auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script",
                 examples + "scripts/named-structure-front-axle.json", "--events", events},
-               {{"ELM_SERVER_URL", url}});
+               {{"ELM_SERVER_URL", url}, {"ELMHOST_CATALOG_PATH", std::string(ELM_SOURCE_DIR) + "/resources/msg"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("[tree] 2 branches removed (7 nodes): n-rear-axle, n-frame\n"));
   EXPECT_THAT(r.out, HasSubstr("[tree] after the run:\n"

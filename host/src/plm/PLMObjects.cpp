@@ -251,7 +251,32 @@ HRESULT PLMObject::AttributeValueList(const CATListValCATUnicodeString& names,
   return S_OK;
 }
 
+namespace {
+
+// The navigator asks every node's reference and instance for these views
+// several times in a walk; a direct answer spares the general cross-cast.
+template <class Iface, class Object>
+bool FastView(Object* object, const CATIID& iid, void** ppv) {
+  if (!ppv || &iid != &Iface::ClassId()) return false;
+  *ppv = static_cast<Iface*>(object);
+  object->AddRef();
+  return true;
+}
+
+}  // namespace
+
+HRESULT PLMInstanceObject::QueryInterface(const CATIID& iid, void** ppv) {
+  if (FastView<CATIPLMNavEntity>(this, iid, ppv)) return S_OK;
+  return PLMObject::QueryInterface(iid, ppv);
+}
+
+HRESULT PLMOccurrence::QueryInterface(const CATIID& iid, void** ppv) {
+  if (FastView<CATIPLMNavOccurrence>(this, iid, ppv) || FastView<CATIBuildPath>(this, iid, ppv)) return S_OK;
+  return CATIPLMNavOccurrence::QueryInterface(iid, ppv);
+}
+
 HRESULT PLMReferenceObject::QueryInterface(const CATIID& iid, void** ppv) {
+  if (FastView<CATIPLMNavEntity>(this, iid, ppv)) return S_OK;
   if (ppv && &iid == &CATINavigateObject::ClassId()) {
     PLMSession* s = session();
     PLMOccurrence* node = s ? s->ExplorerNodeOf(this) : nullptr;

@@ -154,6 +154,7 @@ public:
 class PLMInstanceObject : public PLMObject, public CATIPLMNavInstance {
 public:
   using PLMObject::PLMObject;
+  HRESULT QueryInterface(const CATIID& iid, void** ppv) override;
   HRESULT IsRepReference(int& answer) const override { return RepReferenceAnswer(answer); }
   HRESULT GetAttributeValues(const CATListValCATUnicodeString& names,
                              CATListValCATUnicodeString& values) const override {
@@ -206,6 +207,7 @@ public:
   HRESULT GetIdentificators(CATListValCATUnicodeString& identificators) const override;
   HRESULT GetChildren(CATListValCATBaseUnknown_var& children) const override { return ListChildren(children); }
   HRESULT ExtractPathElement(CATPathElement* context, CATPathElement*& path) override;
+  HRESULT QueryInterface(const CATIID& iid, void** ppv) override;
 
   const std::string& id() const { return m_id; }
   PLMOccurrence* father() const { return m_father; }
