@@ -3,8 +3,8 @@
 #include "ELMScopeStack.h"
 #include "ELMTrace.h"
 
+#include <algorithm>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -13,28 +13,26 @@ namespace {
 /// Fewer children than this are simply scanned.
 constexpr int kIndexFrom = 16;
 
-struct Key {
-  std::string_view partNumber;
-  std::string_view instanceName;
-  bool operator==(const Key&) const = default;
-};
-
-struct KeyHash {
-  std::size_t operator()(const Key& k) const noexcept {
-    std::size_t h = std::hash<std::string_view>()(k.partNumber);
-    return h ^ (std::hash<std::string_view>()(k.instanceName) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
-  }
-};
+std::size_t HashOf(const CATUnicodeString& partNumber, const CATUnicodeString& instanceName) {
+  std::size_t h = std::hash<std::string_view>()(partNumber.Utf8());
+  return h ^ (std::hash<std::string_view>()(instanceName.Utf8()) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+}
 
 ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) { return static_cast<ELMNamedStructureObject*>(list[pos]); }
 
 }  // namespace
 
-/// The children by their two names. Each name pair keeps the position of
-/// its first child in stored order, so a look-up answers what a scan from
-/// the first child would. The keys point into the children's own names.
+/// The children by the hash of their two names, in one sorted array: no
+/// allocation per child, however many there are. Children of equal hash
+/// keep their stored order, so the first of them whose names are equal is
+/// the first match a scan from the first child would find.
 struct ELMNamedStructureObject::ChildIndex {
-  std::unordered_map<Key, int, KeyHash> first;
+  struct Entry {
+    std::size_t hash;
+    int position;
+    bool operator<(const Entry& o) const { return hash < o.hash || (hash == o.hash && position < o.position); }
+  };
+  std::vector<Entry> entries;
 };
 
 ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName)
@@ -79,14 +77,19 @@ ELMNamedStructureObject* ELMNamedStructureObject::GetChildObject(const CATUnicod
   } else {
     if (!m_index) {
       m_index = std::make_unique<ChildIndex>();
-      m_index->first.reserve(static_cast<std::size_t>(m_children.Size()));
+      m_index->entries.reserve(static_cast<std::size_t>(m_children.Size()));
       for (int i = 1; i <= m_children.Size(); ++i) {
         ELMNamedStructureObject* child = At(m_children, i);
-        m_index->first.try_emplace(Key{child->m_partNumber.Utf8(), child->m_instanceName.Utf8()}, i);
+        m_index->entries.push_back({HashOf(child->m_partNumber, child->m_instanceName), i});
       }
+      std::sort(m_index->entries.begin(), m_index->entries.end());
     }
-    auto it = m_index->first.find(Key{partNumber.Utf8(), instanceName.Utf8()});
-    if (it != m_index->first.end()) found = At(m_children, it->second);
+    const std::size_t hash = HashOf(partNumber, instanceName);
+    auto it = std::lower_bound(m_index->entries.begin(), m_index->entries.end(), ChildIndex::Entry{hash, 0});
+    for (; it != m_index->entries.end() && it->hash == hash && !found; ++it) {
+      ELMNamedStructureObject* child = At(m_children, it->position);
+      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) found = child;
+    }
   }
   if (!found) ELM_FAIL_POINT();
   return found;
@@ -123,5 +126,7 @@ void ELMNamedStructureObject::GetUnhandledObjects(CATListValCATUnicodeString& li
 void ELMNamedStructureObject::AddChild(ELMNamedStructureObject* child) {
   if (!child) return;
   m_children.Append(child);
-  if (m_index) m_index->first.try_emplace(Key{child->m_partNumber.Utf8(), child->m_instanceName.Utf8()}, m_children.Size());
+  // Children come before the first look-up; one added later makes the
+  // index be built again on the next.
+  m_index.reset();
 }

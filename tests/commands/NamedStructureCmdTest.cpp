@@ -197,6 +197,36 @@ TEST_F(NamedStructure, TheRepresentationFlagOfAReferenceDecidesWhetherItTakesPar
   EXPECT_THAT(Report(), ElementsAre(kOk, "", kUnhandled, "A-100(A-100.1)"));
 }
 
+// Enough siblings that the children are found through their index: the
+// first stored sibling in list order still takes every match.
+TEST_F(NamedStructure, AmongManySiblingsTheFirstEqualStoredElementTakesTheMatch) {
+  auto& objects = Session()["objects"];
+  auto& children = Session()["tree"]["children"];
+  children = nlohmann::ordered_json::array();
+  Select({});
+  std::string structure = R"(<ELMNamedStructure><O pn="ROOT-1" in="ROOT-1">)";
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    objects.push_back({{"id", "ref" + n}, {"type", "VPMReference"}, {"attributes", {{"PLM_ExternalID", "P-" + n}}}});
+    objects.push_back({{"id", "inst" + n}, {"type", "VPMInstance"}, {"attributes", {{"PLM_ExternalID", "P-" + n + ".1"}}}});
+    nlohmann::ordered_json child = {{"id", "n" + n}, {"reference", "ref" + n}, {"instance", "inst" + n}};
+    if (i == 7) child["children"] = {{{"id", "n7-leaf"}, {"reference", "leaf"}, {"instance", "i-a1"}}};
+    children.push_back(child);
+    // P-7 is stored twice: the first copy without the leaf, the second with
+    // it. Sibling 30 is stored in the wrong letter case; 39 not at all.
+    if (i == 7) structure += R"(<O pn="P-7" in="P-7.1"/>)";
+    if (i == 30) structure += R"(<O pn="p-30" in="P-30.1"/>)";
+    else if (i != 39) structure += "<O pn=\"P-" + n + "\" in=\"P-" + n + ".1\"" + (i == 7 ? "><O pn=\"L-1\" in=\"L-1.1\"/></O>" : "/>");
+  }
+  RunWithStructure(structure + "</O></ELMNamedStructure>");
+  ASSERT_TRUE(m_played.ok) << m_played.error;
+  std::vector<std::string> tree = Tree();
+  for (const char* gone : {"n7-leaf", "n30", "n39"})
+    EXPECT_EQ(std::find(tree.begin(), tree.end(), gone), tree.end()) << gone;
+  EXPECT_EQ(tree.size(), 1u + 40u - 2u);
+  EXPECT_THAT(Report(), ElementsAre(kOk, "", kUnhandled, "P-7(P-7.1)", "L-1(L-1.1)", "p-30(P-30.1)"));
+}
+
 TEST_F(NamedStructure, TheLastStructureElementOfTheAnswerIsUsed) {
   RunWithStructure(R"(<ELMNamedStructure><O pn="ROOT-1" in="ROOT-1"><O pn="A-100" in="A-100.1"/></O></ELMNamedStructure>
       <ELMNamedStructure><O pn="ROOT-1" in="ROOT-1"><O pn="B-200" in="B-200.1"/><O pn="X" in="X.1"/></O></ELMNamedStructure>)");
