@@ -425,13 +425,7 @@ TEST_F(Coexistence, TheContextListComesFromTheFileTheSettingsName) {
     Run("ELMCoexistenceAdminCmd");
     auto* combo = Widget<CATDlgCombo>("ContextCombo");
     ASSERT_NE(combo, nullptr);
-    std::vector<std::string> lines;
-    for (int i = 0; i < combo->GetLineCount(); ++i) {
-      CATUnicodeString line;
-      combo->GetLine(line, i);
-      lines.push_back(line.Utf8());
-    }
-    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(elmtest::ComboLines(*combo), c.lines);
     EXPECT_EQ(combo->GetSelect(), c.selected);
     EXPECT_EQ(combo->GetVisibleTextHeight(), c.height);
   }

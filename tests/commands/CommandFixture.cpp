@@ -27,14 +27,28 @@ std::string Describe(const elmhost::BoxDescription& box) {
   return box.name.Str() + "|" + style + "|" + box.text.Utf8();
 }
 
+std::string ResponseAnswer(const std::string& function, const std::string& content) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"" + function + "\">" + content +
+         "</Response></ELM>";
+}
+
 std::string PartNumberAnswer(const std::string& number) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"GetPartnumber\">"
-         "<Attribute name=\"PartNumber\" value=\"" + number + "\"/></Response></ELM>";
+  return ResponseAnswer("GetPartnumber", "<Attribute name=\"PartNumber\" value=\"" + number + "\"/>");
 }
 
 std::string WarningBox(const std::string& text) { return "ELMWarning|0x8100000|" + text; }
 std::string ErrorBox(const std::string& text) { return "ELMWarning|0x10100000|" + text; }
 std::string PlainBox(const std::string& text) { return "ELMSuccess|0x100000|" + text; }
+
+std::vector<std::string> ComboLines(CATDlgCombo& combo) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < combo.GetLineCount(); ++i) {
+    CATUnicodeString line;
+    combo.GetLine(line, i);
+    lines.push_back(line.Utf8());
+  }
+  return lines;
+}
 
 void CommandFixture::SetUp() {
   // Loading fills the host's class dictionary; the plug-in stays loaded for

@@ -5,6 +5,7 @@
 
 #include "CATApplication.h"
 #include "CATCommand.h"
+#include "CATDlgCombo.h"
 #include "ELMHostDispatch.h"
 #include "ELMHostDriver.h"
 #include "ELMHostPLMSession.h"
@@ -104,6 +105,9 @@ protected:
   CATCommand* m_command = nullptr;  ///< owned by the host
 };
 
+/// A server answer whose response element, named after the function,
+/// holds content.
+std::string ResponseAnswer(const std::string& function, const std::string& content);
 /// An answer carrying one "PartNumber" response attribute.
 std::string PartNumberAnswer(const std::string& number);
 
@@ -111,5 +115,8 @@ std::string PartNumberAnswer(const std::string& number);
 std::string WarningBox(const std::string& text);
 std::string ErrorBox(const std::string& text);
 std::string PlainBox(const std::string& text);
+
+/// The lines of a combo, in order.
+std::vector<std::string> ComboLines(CATDlgCombo& combo);
 
 }  // namespace elmtest

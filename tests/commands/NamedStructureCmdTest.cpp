@@ -27,13 +27,10 @@ const char* const kUnhandled = "Unhandled Elements found:";
 const std::vector<std::string> kWholeTree = {"n-root", "n-a",     "n-a1",    "n-a2",  "n-b", "n-b1",
                                              "n-twin1", "n-twin2", "n-shape", "n-c", "n-c1"};
 
-std::string Response(const std::string& name, const std::string& content) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"" + name + "\">" + content +
-         "</Response></ELM>";
-}
+using elmtest::ResponseAnswer;
 
 std::string NamesAnswer(const std::string& joined) {
-  return Response("GetStructureNames", "<Attribute name=\"OakNames\" value=\"" + joined + "\"/>");
+  return ResponseAnswer("GetStructureNames", "<Attribute name=\"OakNames\" value=\"" + joined + "\"/>");
 }
 
 class NamedStructure : public elmtest::CommandFixture {
@@ -49,7 +46,7 @@ protected:
     SetAnswerer([names = m_names, structure = m_structure](const std::string& body) {
       return elmtest::ParseRequest(body).name == "GetStructureNames"
                  ? names
-                 : Response("GetStructureForName", structure);
+                 : ResponseAnswer("GetStructureForName", structure);
     });
   }
   // Picks line `line` of the names dialog, confirms it and leaves the report open.
@@ -245,7 +242,7 @@ TEST_F(NamedStructure, FirstStageOutcomesEachGiveTheirReport) {
   } table[] = {
       {"no names stored", [](auto&) {}, NamesAnswer(""), false, {kOk, "", "NoStoredNamesFound"}, 1},
       {"errors in the server's order, messages left out", [](auto&) {},
-       Response("GetStructureNames", R"(<Error code="7">first</Error><Message code="1">note</Message>)"
+       ResponseAnswer("GetStructureNames", R"(<Error code="7">first</Error><Message code="1">note</Message>)"
                                      R"(<Error code="3">second</Error>)"),
        false, {kFailed, "", "first", "second"}, 1},
       {"the server does not answer", [](auto&) {}, NamesAnswer("A"), true, {kFailed, ""}, 0},
@@ -298,13 +295,7 @@ TEST_F(NamedStructure, TheNamesDialogOffersTheNamesAndEndsQuietlyWhenClosed) {
   EXPECT_EQ(dialog->GetStyle(), 0x400601ul);
   auto* combo = dynamic_cast<CATDlgCombo*>(elmhost::FindWidget(dialog, "OakNameSelector"));
   ASSERT_NE(combo, nullptr);
-  std::vector<std::string> lines;
-  for (int i = 0; i < combo->GetLineCount(); ++i) {
-    CATUnicodeString line;
-    combo->GetLine(line, i);
-    lines.push_back(line.Utf8());
-  }
-  EXPECT_THAT(lines, ElementsAre("Ä <early>", "Second", "Third"));
+  EXPECT_THAT(elmtest::ComboLines(*combo), ElementsAre("Ä <early>", "Second", "Third"));
   EXPECT_EQ(combo->GetVisibleTextWidth(), 20);
 
   m_played = m_player->PlayAll([] {});

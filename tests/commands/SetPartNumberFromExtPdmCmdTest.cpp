@@ -19,8 +19,7 @@ const char* const kFailed = "ELMSetPartNumberFromExtPdmCmd MsgFailed";
 const char* const kConnectFailed = "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed";
 
 std::string Answer(const std::string& responseContent) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"GetPartnumber\">" + responseContent +
-         "</Response></ELM>";
+  return elmtest::ResponseAnswer("GetPartnumber", responseContent);
 }
 
 class SetPartNumber : public elmtest::CommandFixture {

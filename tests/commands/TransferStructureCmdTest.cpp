@@ -23,16 +23,13 @@ const char* const kProduct = "oak_send_to_pdm_dialog";
 const char* const kFolder = "oak_send_folder_to_pdm_dialog";
 const char* const kBookmark = "oak_send_bookmark_to_pdm_dialog";
 
-std::string Answer(const std::string& function, const std::string& content) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"" + function + "\">" + content +
-         "</Response></ELM>";
-}
+using elmtest::ResponseAnswer;
 std::string Switches(bool showSendConfiguration, bool useBookmark) {
-  return Answer("GetSettingsInfo", std::string("<Show3DXSendConfigurationEnabled value=\"") +
+  return ResponseAnswer("GetSettingsInfo", std::string("<Show3DXSendConfigurationEnabled value=\"") +
                                        (showSendConfiguration ? "true" : "false") + "\"/><UseBookmark value=\"" +
                                        (useBookmark ? "true" : "false") + "\"/>");
 }
-const std::string kAccepted = Answer("SendEnoviaObjectToTC", "<Attribute name=\"TransferId\" value=\"7\"/>");
+const std::string kAccepted = ResponseAnswer("SendEnoviaObjectToTC", "<Attribute name=\"TransferId\" value=\"7\"/>");
 
 std::string InfoBox(const std::string& text) { return "ELMError|0x4100000|" + text; }
 std::string ErrorBox(const std::string& text) { return "ELMError|0x10100000|" + text; }
@@ -144,8 +141,8 @@ TEST_F(TransferStructure, TheObjectsTypeAndTheBookmarkSwitchChooseTheDialog) {
       {"bmk", true, kBookmark, "Workspace"},
       {"bmk", false, nullptr, "Workspace"},
       {"team-bmk", true, kBookmark, "TeamWorkspace"},
-      {"spec", false, nullptr, "Specification"},
-      {"spec", true, nullptr, "Specification"},
+      {"sheet", false, nullptr, "Datasheet"},
+      {"sheet", true, nullptr, "Datasheet"},
   };
   const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
@@ -223,17 +220,17 @@ TEST_F(TransferStructure, ASwitchIsOnOnlyWhenOneElementSaysTrue) {
       {"both true", Switches(true, true), true, true},
       {"both false", Switches(false, false), false, false},
       {"letter case is not significant",
-       Answer("GetSettingsInfo", "<Show3DXSendConfigurationEnabled value=\"TRUE\"/><UseBookmark value=\"True\"/>"),
+       ResponseAnswer("GetSettingsInfo", "<Show3DXSendConfigurationEnabled value=\"TRUE\"/><UseBookmark value=\"True\"/>"),
        true, true},
       {"found anywhere in the answer",
-       Answer("GetSettingsInfo", "<Settings><UseBookmark value=\"true\"/></Settings>"), false, true},
-      {"UseBookmark twice", Answer("GetSettingsInfo", "<UseBookmark value=\"true\"/><UseBookmark value=\"true\"/>"
+       ResponseAnswer("GetSettingsInfo", "<Settings><UseBookmark value=\"true\"/></Settings>"), false, true},
+      {"UseBookmark twice", ResponseAnswer("GetSettingsInfo", "<UseBookmark value=\"true\"/><UseBookmark value=\"true\"/>"
                                                       "<Show3DXSendConfigurationEnabled value=\"true\"/>"),
        true, false},
-      {"no value attribute", Answer("GetSettingsInfo", "<UseBookmark on=\"true\"/>"), false, false},
-      {"other value", Answer("GetSettingsInfo", "<UseBookmark value=\"yes\"/>"), false, false},
-      {"missing elements", Answer("GetSettingsInfo", ""), false, false},
-      {"error in the answer", Answer("GetSettingsInfo", "<Error code=\"0\">Settings unavailable</Error>"
+      {"no value attribute", ResponseAnswer("GetSettingsInfo", "<UseBookmark on=\"true\"/>"), false, false},
+      {"other value", ResponseAnswer("GetSettingsInfo", "<UseBookmark value=\"yes\"/>"), false, false},
+      {"missing elements", ResponseAnswer("GetSettingsInfo", ""), false, false},
+      {"error in the answer", ResponseAnswer("GetSettingsInfo", "<Error code=\"0\">Settings unavailable</Error>"
                                                         "<Show3DXSendConfigurationEnabled value=\"true\"/>"
                                                         "<UseBookmark value=\"true\"/>"),
        false, false},
@@ -494,9 +491,9 @@ TEST_F(TransferStructure, TheOutcomeBoxTellsTheServersAnswer) {
       {"accepted", kAccepted, "n-asm", {InfoBox("sent [prd-asm] [A] [VPMReference]\n\n")}},
       // Only errors count: no response element and messages are still an acceptance.
       {"empty answer", "<ELM/>", "n-asm", {InfoBox("sent [prd-asm] [A] [VPMReference]\n\n")}},
-      {"messages only", Answer("SendEnoviaObjectToTC", "<Message code=\"3\">queued</Message>"), "n-asm",
+      {"messages only", ResponseAnswer("SendEnoviaObjectToTC", "<Message code=\"3\">queued</Message>"), "n-asm",
        {InfoBox("sent [prd-asm] [A] [VPMReference]\n\n")}},
-      {"errors", Answer("SendEnoviaObjectToTC", "<Error code=\"12\">No Teamcenter item</Error><Error code=\"0\">"
+      {"errors", ResponseAnswer("SendEnoviaObjectToTC", "<Error code=\"12\">No Teamcenter item</Error><Error code=\"0\">"
                                                 "Locked by smith</Error>"),
        "n-asm", {ErrorBox("failed [prd-asm] [A] [VPMReference]\n\nNo Teamcenter item\nLocked by smith\n")}},
       {"unreadable answer", garbage, "n-asm", {ErrorBox("ELMGlobal ServerRequestFailed")}},
