@@ -126,9 +126,12 @@ public:
     if (!ok) return E_NOINTERFACE;
     // Walks of large documents view every element as one; the general
     // cross-cast would cost more than the rest of the step.
-    if (&iid == &CATIDOMElement::ClassId() || &iid == &CATIDOMNode::ClassId()) {
-      *ppv = &iid == &CATIDOMElement::ClassId() ? static_cast<void*>(static_cast<CATIDOMElement*>(this))
-                                                 : static_cast<void*>(static_cast<CATIDOMNode*>(static_cast<CATIDOMElement*>(this)));
+    CATIDOMElement* element = this;
+    if (&iid == &CATIDOMElement::ClassId())
+      *ppv = element;
+    else if (&iid == &CATIDOMNode::ClassId())
+      *ppv = static_cast<CATIDOMNode*>(element);
+    if (*ppv) {
       AddRef();
       return S_OK;
     }
