@@ -101,6 +101,18 @@ protected:
     return std::string("{\"dialog\": \"") + dialog + "\", \"button\": \"OK\"}";
   }
 
+  /// Every widget of the dialog, depth first in creation order.
+  static std::vector<CATDialog*> WidgetTree(CATDialog* dialog) {
+    std::vector<CATDialog*> out;
+    std::function<void(CATDialog*)> walk = [&](CATDialog* w) {
+      for (CATDialog* child : w->GetChildWidgets()) {
+        out.push_back(child);
+        walk(child);
+      }
+    };
+    walk(dialog);
+    return out;
+  }
   static CATDialog* Widget(const char* dialog, const char* name) {
     return elmhost::FindWidget(elmhost::FindDialog(dialog), name);
   }
@@ -338,13 +350,7 @@ TEST_F(TransferStructure, TheProductDialogHoldsItsWidgetsWhereTheyBelong) {
       {"SelectedComponentDisplay", "CATDlgEditor", "SelectedComponentFrame", 0, 0, 0, 1, 0x7E, "", false, false},
   };
   std::vector<std::string> created;
-  std::function<void(CATDialog*)> walk = [&](CATDialog* w) {
-    for (CATDialog* child : w->GetChildWidgets()) {
-      created.push_back(child->GetName().Str());
-      walk(child);
-    }
-  };
-  walk(dialog);
+  for (CATDialog* w : WidgetTree(dialog)) created.push_back(w->GetName().Str());
   EXPECT_THAT(created, ElementsAre("Frame1", "RadioButtonAll", "RadioButtonNone", "RadioButtonSelect", "expandDepth",
                                    "transferSubStructures", "Frame2", "CheckButtonRemoveExisting", "CheckButtonForce",
                                    "SaveBeforeCB", "IncludeEffectivity", "SelectedComponentFrame",
@@ -559,15 +565,11 @@ TEST_F(TransferStructure, FolderAndBookmarkDialogsTakeTheirTextsFromTheCatalogs)
     EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{0});
     EXPECT_EQ(dialog->GetButtonSensitivity(CATDlgWndAPPLY), CATDlgDisable);
     std::vector<std::string> created;
-    std::function<void(CATDialog*)> walk = [&](CATDialog* w) {
-      for (CATDialog* child : w->GetChildWidgets()) {
-        const CATDlgGridConstraints& g = child->GetGridConstraints();
-        created.push_back(child->GetName().Str() + " " + std::to_string(g.Row) + "," + std::to_string(g.Column) + " " +
-                          std::to_string(g.Justification));
-        walk(child);
-      }
-    };
-    walk(dialog);
+    for (CATDialog* w : WidgetTree(dialog)) {
+      const CATDlgGridConstraints& g = w->GetGridConstraints();
+      created.push_back(w->GetName().Str() + " " + std::to_string(g.Row) + "," + std::to_string(g.Column) + " " +
+                        std::to_string(g.Justification));
+    }
     const std::string only = c.only;
     EXPECT_THAT(created, ElementsAre("Frame2 1,0 30", "CheckButtonForce 0,0 10", only + " 3,0 10",
                                      "CheckButtonRemoveExisting 1,0 10", "IncludeEffectivity 0,0 10",
