@@ -53,8 +53,19 @@ Product& ProductOf(elmgen::Shape shape, std::size_t nodes) {
     std::fprintf(stderr, "generated session refused: %s\n", error.c_str());
     std::exit(1);
   }
-  p.answer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ELM><Response name=\"GetStructureForName\" id=\"1_0\">"
-             "<ELMNamedStructure>" + structure.str() + "</ELMNamedStructure></Response></ELM>";
+  // The answer as elm-server writes it: no whitespace between elements.
+  pugi::xml_document answer;
+  auto named = answer.append_child("ELM").append_child("Response");
+  named.append_attribute("name") = "GetStructureForName";
+  named.append_attribute("id") = "1_0";
+  const std::string stored = structure.str();
+  if (!named.append_child("ELMNamedStructure").append_buffer(stored.data(), stored.size())) {
+    std::fprintf(stderr, "generated structure refused\n");
+    std::exit(1);
+  }
+  std::ostringstream bytes;
+  answer.save(bytes, "", pugi::format_raw, pugi::encoding_utf8);
+  p.answer = bytes.str();
   p.nodes = tree.size();
   return p;
 }

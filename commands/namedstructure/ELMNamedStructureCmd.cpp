@@ -55,7 +55,9 @@ CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
     list.Append(kExternalId);
     return list;
   }();
-  CATListValCATUnicodeString values;
+  // So is the list of answers: cleared, not freed, between the asks.
+  thread_local CATListValCATUnicodeString values;
+  values.RemoveAll();
   if (FAILED(entity->GetAttributeValues(names, values)) || values.Size() != 1) return CATUnicodeString();
   return std::move(values[1]);
 }
@@ -264,31 +266,28 @@ void ELMNamedStructureCmd::RetrieveObjectsRecursive(ELMNamedStructureObject* par
   if (!element || !parent) return;
   // A stored structure may be far deeper than the stack: each level is a
   // frame of this walk, visited in document order as the recursion would.
+  // A level holds the next sibling to look at rather than a list of its
+  // children, so a level costs nothing but its frame.
   struct Level {
     ELMNamedStructureObject* parent;
-    CATIDOMNodeList_var nodes;
-    unsigned int count;
-    unsigned int next;
+    CATIDOMNode_var next;
   };
   ELMScopeStack scopes(elmScope);
   std::vector<Level> stack;
-  auto enter = [&stack](ELMNamedStructureObject* object, const CATIDOMElement_var& from) {
-    CATIDOMNodeList_var nodes;
-    from->GetChildNodes(nodes);
-    stack.push_back({object, nodes, nodes ? nodes->GetLength() : 0u, 0u});
-  };
-  enter(parent, element);
+  stack.push_back({parent, {}});
+  element->GetFirstChild(stack.back().next);
   const CATUnicodeString pnName("pn"), inName("in");
   while (!stack.empty()) {
     Level& level = stack.back();
-    if (level.next >= level.count) {
+    if (!level.next) {
       stack.pop_back();
       if (!stack.empty()) scopes.Close();
       continue;
     }
-    CATIDOMNode_var node;
-    level.nodes->Item(level.next++, node);
-    if (!node || node->GetNodeType() != CATIDOMNode::ELEMENT_NODE) continue;
+    CATIDOMNode_var node = std::move(level.next);
+    node->GetNextSibling(level.next);
+    // Only an element answers as one: text, comments and instructions,
+    // whatever their names, fail the view.
     CATUnicodeString nodeName;
     node->GetNodeName(nodeName);
     if (!(nodeName == "O")) continue;
@@ -297,10 +296,12 @@ void ELMNamedStructureCmd::RetrieveObjectsRecursive(ELMNamedStructureObject* par
     CATUnicodeString pn, in;
     child->GetAttribute(pnName, pn);
     child->GetAttribute(inName, in);
-    auto* object = new ELMNamedStructureObject(pn, in);
+    auto* object = new ELMNamedStructureObject(std::move(pn), std::move(in));
     level.parent->AddChild(object);
     scopes.Open();
-    enter(object, child);
+    CATIDOMNode_var first;
+    child->GetFirstChild(first);
+    stack.push_back({object, std::move(first)});
   }
 }
 
@@ -334,7 +335,10 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     int next;
   };
   ELMScopeStack scopes(elmScope);
+  // The visits in progress are stack[0, depth); the frames above keep their
+  // lists' room for the next visits at that depth.
   std::vector<Visit> stack;
+  std::size_t depth = 0;
 
   // Steps of one visit before its children; false when nothing beneath the
   // occurrence takes part.
@@ -353,17 +357,21 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     ELM_NOTE("PartNmuber: [" + partNumber + "]");
     ELM_NOTE("InstanceName: [" + instanceName + "]");
     if (!n || !(n->GetPartNumber() == partNumber) || !(n->GetInstanceName() == instanceName)) return false;
-    stack.push_back({n, {}, 1});
-    occ->ListChildren(stack.back().children);
+    if (depth == stack.size()) stack.emplace_back();
+    Visit& visit = stack[depth++];
+    visit.node = n;
+    visit.next = 1;
+    visit.children.RemoveAll();
+    occ->ListChildren(visit.children);
     return true;
   };
 
   begin(occurrence, node, nullptr);
-  while (!stack.empty()) {
-    Visit& visit = stack.back();
+  while (depth > 0) {
+    Visit& visit = stack[depth - 1];
     if (visit.next > visit.children.Size()) {
-      stack.pop_back();
-      if (!stack.empty()) scopes.Close();
+      --depth;
+      if (depth > 0) scopes.Close();
       continue;
     }
     ELMNamedStructureObject* parentNode = visit.node;

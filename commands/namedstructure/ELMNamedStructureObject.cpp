@@ -3,7 +3,7 @@
 #include "ELMScopeStack.h"
 #include "ELMTrace.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -22,17 +22,77 @@ ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) { return static_c
 
 }  // namespace
 
-/// The children by the hash of their two names, in one sorted array: no
-/// allocation per child, however many there are. Children of equal hash
-/// keep their stored order, so the first of them whose names are equal is
-/// the first match a scan from the first child would find.
+/// The children by their two names, in an open-addressing table of
+/// positions: one slot array, no allocation per child. Children are entered
+/// in stored order and a later child with the same names as an earlier one
+/// is left out, so the slot of a pair of names holds the first match a scan
+/// from the first child would find.
+///
+/// A navigator usually lists the children in the order they were stored,
+/// so a look-up first tries the child after the one found last: when its
+/// names are the ones asked for and no earlier sibling carries them, it is
+/// the answer without touching the table, whose slots lie scattered in
+/// memory.
 struct ELMNamedStructureObject::ChildIndex {
-  struct Entry {
-    std::size_t hash;
-    int position;
-    bool operator<(const Entry& o) const { return hash < o.hash || (hash == o.hash && position < o.position); }
+  struct Slot {
+    std::uint32_t tag;  // upper bits of the hash: most mismatches end here
+    int position;       // 1-based; 0 for a free slot
   };
-  std::vector<Entry> entries;
+  std::vector<Slot> slots;
+  std::size_t mask = 0;
+  /// Whether the child at a position (1-based) is the first with its names.
+  std::vector<bool> first;
+  int next = 1;
+
+  explicit ChildIndex(const CATRawCollPV& children) {
+    const std::size_t n = static_cast<std::size_t>(children.Size());
+    std::size_t size = 64;
+    while (size < 2 * n) size <<= 1;
+    slots.assign(size, Slot{0, 0});
+    mask = size - 1;
+    first.assign(n + 1, false);
+    std::vector<std::size_t> hashes(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      ELMNamedStructureObject* child = At(children, static_cast<int>(i) + 1);
+      hashes[i] = HashOf(child->m_partNumber, child->m_instanceName);
+    }
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) __builtin_prefetch(&slots[hashes[i + kAhead] & mask], 1);
+      ELMNamedStructureObject* child = At(children, static_cast<int>(i) + 1);
+      Slot* slot = Find(children, hashes[i], child->m_partNumber, child->m_instanceName);
+      if (slot->position != 0) continue;
+      *slot = Slot{Tag(hashes[i]), static_cast<int>(i) + 1};
+      first[i + 1] = true;
+    }
+  }
+
+  static std::uint32_t Tag(std::size_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+  /// The slot holding the pair of names, or the free slot where it would go.
+  Slot* Find(const CATRawCollPV& children, std::size_t hash, const CATUnicodeString& partNumber,
+             const CATUnicodeString& instanceName) {
+    const std::uint32_t tag = Tag(hash);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots[i];
+      if (slot.position == 0) return &slot;
+      if (slot.tag != tag) continue;
+      ELMNamedStructureObject* child = At(children, slot.position);
+      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) return &slot;
+    }
+  }
+
+  /// The position of the first child with the names, or 0.
+  int Lookup(const CATRawCollPV& children, const CATUnicodeString& partNumber, const CATUnicodeString& instanceName) {
+    int position = 0;
+    if (next <= children.Size() && first[static_cast<std::size_t>(next)]) {
+      ELMNamedStructureObject* child = At(children, next);
+      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) position = next;
+    }
+    if (position == 0) position = Find(children, HashOf(partNumber, instanceName), partNumber, instanceName)->position;
+    if (position != 0) next = position + 1;
+    return position;
+  }
 };
 
 ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName)
@@ -75,21 +135,8 @@ ELMNamedStructureObject* ELMNamedStructureObject::GetChildObject(const CATUnicod
       if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) found = child;
     }
   } else {
-    if (!m_index) {
-      m_index = std::make_unique<ChildIndex>();
-      m_index->entries.reserve(static_cast<std::size_t>(m_children.Size()));
-      for (int i = 1; i <= m_children.Size(); ++i) {
-        ELMNamedStructureObject* child = At(m_children, i);
-        m_index->entries.push_back({HashOf(child->m_partNumber, child->m_instanceName), i});
-      }
-      std::sort(m_index->entries.begin(), m_index->entries.end());
-    }
-    const std::size_t hash = HashOf(partNumber, instanceName);
-    auto it = std::lower_bound(m_index->entries.begin(), m_index->entries.end(), ChildIndex::Entry{hash, 0});
-    for (; it != m_index->entries.end() && it->hash == hash && !found; ++it) {
-      ELMNamedStructureObject* child = At(m_children, it->position);
-      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) found = child;
-    }
+    if (!m_index) m_index = std::make_unique<ChildIndex>(m_children);
+    if (const int position = m_index->Lookup(m_children, partNumber, instanceName)) found = At(m_children, position);
   }
   if (!found) ELM_FAIL_POINT();
   return found;

@@ -123,7 +123,12 @@ CATUnicodeString& CATUnicodeString::operator=(const char* utf8) {
 }
 
 void CATUnicodeString::BuildFromUTF8(const char* bytes, std::size_t count) {
-  m_s = bytes ? decode(bytes, count) : std::string();
+  if (!bytes)
+    m_s.clear();
+  else if (firstInvalid(bytes, count) == count)
+    m_s.assign(bytes, count);  // valid text, the usual case: into the room already held
+  else
+    m_s = decode(bytes, count);
 }
 
 CATUnicodeString CATUnicodeString::FromUTF8(std::string&& bytes) {

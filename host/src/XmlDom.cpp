@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -96,7 +97,51 @@ struct DocData {
 };
 using DocPtr = std::shared_ptr<DocData>;
 
-CATUnicodeString text(const char* s) { return CATUnicodeString::FromUTF8(std::string(s ? s : "")); }
+CATUnicodeString text(const char* s) { return CATUnicodeString(s); }
+
+/// Node handles a thread let go, kept for its next ones: walks of large
+/// answers make and drop a handle for every node they pass, and the general
+/// allocator would see each of them.
+struct HandlePool {
+  static constexpr std::size_t kKeep = 256;
+  void* head = nullptr;
+  std::size_t count = 0;
+  ~HandlePool();
+};
+thread_local HandlePool t_handles;
+// Read after t_handles is gone, in the handles a thread's last destructors
+// release: plain data stays readable for the thread's whole life.
+thread_local bool t_handlesGone = false;
+
+HandlePool::~HandlePool() {
+  t_handlesGone = true;
+  while (head) {
+    void* next = *static_cast<void**>(head);
+    ::operator delete(head);
+    head = next;
+  }
+}
+
+void* TakeHandle(std::size_t size) {
+  if (!t_handlesGone && t_handles.head) {
+    void* p = t_handles.head;
+    t_handles.head = *static_cast<void**>(p);
+    --t_handles.count;
+    return p;
+  }
+  return ::operator new(size);
+}
+
+void GiveHandle(void* p) {
+  if (!p) return;
+  if (t_handlesGone || t_handles.count >= HandlePool::kKeep) {
+    ::operator delete(p);
+    return;
+  }
+  *static_cast<void**>(p) = t_handles.head;
+  t_handles.head = p;
+  ++t_handles.count;
+}
 
 class DomNode final : public CATIDOMElement, public CATIDOMText, public CATIDOMDocument, public CATIXMLXPathFactory {
 public:
@@ -106,6 +151,16 @@ public:
     // An element created and never appended goes with its creator's handle.
     if (m_orphan && m_doc->orphans.erase(m_node.internal_object())) m_doc->doc.remove_child(m_node);
   }
+
+  static void* operator new(std::size_t size) { return TakeHandle(size); }
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+      return TakeHandle(size);
+    } catch (...) {
+      return nullptr;
+    }
+  }
+  static void operator delete(void* p) noexcept { GiveHandle(p); }
 
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;
@@ -227,7 +282,8 @@ public:
 
   HRESULT GetTagName(CATUnicodeString& name) const override { return GetNodeName(name); }
   HRESULT GetAttribute(const CATUnicodeString& name, CATUnicodeString& value) const override {
-    value = text(m_node.attribute(name.ConvertToChar()).value());
+    const char* v = m_node.attribute(name.ConvertToChar()).value();
+    value.BuildFromUTF8(v, std::strlen(v));
     return S_OK;
   }
   bool HasAttribute(const CATUnicodeString& name) const override {
