@@ -102,8 +102,21 @@ CATUnicodeString text(const char* s) { return CATUnicodeString(s); }
 /// Node handles a thread let go, kept for its next ones: walks of large
 /// answers make and drop a handle for every node they pass, and the general
 /// allocator would see each of them.
+#if defined(__SANITIZE_ADDRESS__)
+#define ELM_KEEP_HANDLES 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ELM_KEEP_HANDLES 0
+#endif
+#endif
+#ifndef ELM_KEEP_HANDLES
+#define ELM_KEEP_HANDLES 256
+#endif
+
 struct HandlePool {
-  static constexpr std::size_t kKeep = 256;
+  // Under the address sanitizer handles go back to the heap at once, where
+  // a use after the last release is seen.
+  static constexpr std::size_t kKeep = ELM_KEEP_HANDLES;
   void* head = nullptr;
   std::size_t count = 0;
   ~HandlePool();
@@ -134,7 +147,7 @@ void* TakeHandle(std::size_t size) {
 
 void GiveHandle(void* p) {
   if (!p) return;
-  if (t_handlesGone || t_handles.count >= HandlePool::kKeep) {
+  if (ELM_KEEP_HANDLES == 0 || t_handlesGone || t_handles.count >= HandlePool::kKeep) {
     ::operator delete(p);
     return;
   }
