@@ -40,35 +40,20 @@ TEST_F(About, TheDialogHoldsItsElevenWidgetsWhereTheyBelong) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->GetStyle(), 0x10000001ul);
   EXPECT_EQ(dialog->GetFather(), CATApplicationFrame::GetFrame()->GetApplicationDocument());
-  struct Row {
-    const char* name;
-    const char* kind;
-    int row, column, width, height;
-    CATDlgJustification justification;
-  } table[] = {
-      {"ELMVersion", "CATDlgLabel", 1, 1, 1, 1, 10},        {"ELM3DXLevel", "CATDlgLabel", 2, 1, 1, 1, 10},
-      {"ELMIcon", "CATDlgLabel", 0, 0, 1, 4, 10},           {"ELM_Name", "CATDlgLabel", 0, 1, 1, 1, 10},
-      {"ELMCRString", "CATDlgLabel", 3, 1, 2, 1, 10},       {"ELMVersionString", "CATDlgLabel", 1, 2, 1, 1, 10},
-      {"ELM3DXLevelString", "CATDlgLabel", 2, 2, 1, 1, 10}, {"ELMCheckServerButton", "CATDlgPushButton", 7, 1, 1, 1, 10},
-      {"ELMServerUrl", "CATDlgLabel", 6, 0, 3, 1, 10},      {"ELMServerUrlLabel", "CATDlgLabel", 5, 0, 1, 1, 10},
-      {"Separator1", "CATDlgSeparator", 4, 0, 3, 1, 0xe},
-  };
-  std::vector<std::string> created;
-  for (CATDialog* w : dialog->GetChildWidgets()) created.push_back(w->GetName().Str());
-  std::vector<std::string> expected;
-  for (const Row& r : table) expected.push_back(r.name);
-  EXPECT_EQ(created, expected);  // created in the table's order
-  for (const Row& r : table) {
-    SCOPED_TRACE(r.name);
-    CATDialog* w = Widget(r.name);
-    ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->GetWidgetClass(), r.kind);
-    EXPECT_EQ(w->GetStyle(), 0ul);
-    ASSERT_TRUE(w->HasGridConstraints());
-    const CATDlgGridConstraints& g = w->GetGridConstraints();
-    EXPECT_EQ(std::vector<int>({g.Row, g.Column, g.W, g.H}), std::vector<int>({r.row, r.column, r.width, r.height}));
-    EXPECT_EQ(g.Justification, r.justification);
-  }
+  const char* const d = "oak_about";
+  elmtest::ExpectWidgets(dialog, {
+                                     {"ELMVersion", "CATDlgLabel", d, 0, 1, 1, 1, 1, 10},
+                                     {"ELM3DXLevel", "CATDlgLabel", d, 0, 2, 1, 1, 1, 10},
+                                     {"ELMIcon", "CATDlgLabel", d, 0, 0, 0, 1, 4, 10},
+                                     {"ELM_Name", "CATDlgLabel", d, 0, 0, 1, 1, 1, 10},
+                                     {"ELMCRString", "CATDlgLabel", d, 0, 3, 1, 2, 1, 10},
+                                     {"ELMVersionString", "CATDlgLabel", d, 0, 1, 2, 1, 1, 10},
+                                     {"ELM3DXLevelString", "CATDlgLabel", d, 0, 2, 2, 1, 1, 10},
+                                     {"ELMCheckServerButton", "CATDlgPushButton", d, 0, 7, 1, 1, 1, 10},
+                                     {"ELMServerUrl", "CATDlgLabel", d, 0, 6, 0, 3, 1, 10},
+                                     {"ELMServerUrlLabel", "CATDlgLabel", d, 0, 5, 0, 1, 1, 10},
+                                     {"Separator1", "CATDlgSeparator", d, 0, 4, 0, 3, 1, 0xe},
+                                 });
   EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{3});
   EXPECT_EQ(Title("ELMVersionString"), "3.11.0.0");
   EXPECT_EQ(Title("ELM3DXLevelString"), "V6R2021x");

@@ -4,7 +4,6 @@
 #include "CATDlgCheckButton.h"
 #include "CATDlgCombo.h"
 #include "CATDlgDialog.h"
-#include "CATDlgRadioButton.h"
 #include "ELMHostBatch.h"
 #include "ELMHostDesktop.h"
 
@@ -73,13 +72,7 @@ protected:
   W* Widget(const char* name) const {
     return dynamic_cast<W*>(elmhost::FindWidget(Dialog(), name));
   }
-  bool Checked(const char* name) const {
-    CATDialog* w = elmhost::FindWidget(Dialog(), name);
-    if (auto* c = dynamic_cast<CATDlgCheckButton*>(w)) return c->GetState() == CATDlgCheck;
-    if (auto* r = dynamic_cast<CATDlgRadioButton*>(w)) return r->GetState() == CATDlgCheck;
-    ADD_FAILURE() << name << " is no check or radio button";
-    return false;
-  }
+  bool Checked(const char* name) const { return elmtest::IsChecked(elmhost::FindWidget(Dialog(), name)); }
   bool Sensitive(const char* name) const { return elmhost::FindWidget(Dialog(), name)->GetSensitivity() == CATDlgEnable; }
 
   fs::path InputFile() const { return m_dir / "tmp" / "BIRCoexAdmin.xml"; }
@@ -132,68 +125,27 @@ TEST_F(Coexistence, TheCommandIsItsDialogWithSixteenWidgets) {
   EXPECT_EQ(dialog->GetFather(), CATApplicationFrame::GetFrame()->GetMainWindow());
   EXPECT_EQ(dialog->GetTitle(), "Coexistence");
 
-  struct Row {
-    const char* name;
-    const char* kind;
-    const char* parent;
-    CATDlgStyle style;
-    int row, column, width, height;
-    CATDlgJustification justification;
-  } table[] = {
+  // Captions come along the resource chain: the module's file, then the
+  // command's. With an object selected: transfer the mastership from V5,
+  // run, show the report.
+  elmtest::ExpectWidgets(dialog, {
       {"ContextFrame", "CATDlgFrame", kDialog, 0xc0001, 0, 0, 1, 1, 0x1e},
       {"ContextCombo", "CATDlgCombo", "ContextFrame", 0x40000, 0, 3, 1, 1, 0x1e},
       {"ContextLabel", "CATDlgLabel", "ContextFrame", 0x40000, 0, 0, 3, 1, 0x1e},
-      {"ShowResultCB", "CATDlgCheckButton", kDialog, 0, 6, 0, 1, 1, 0x1e},
-      {"PreviewCB", "CATDlgCheckButton", kDialog, 0, 5, 0, 1, 1, 0x1e},
+      {"ShowResultCB", "CATDlgCheckButton", kDialog, 0, 6, 0, 1, 1, 0x1e, nullptr, true},
+      {"PreviewCB", "CATDlgCheckButton", kDialog, 0, 5, 0, 1, 1, 0x1e, "Dry run", false},
       {"MappingFrame", "CATDlgFrame", kDialog, 0xc0001, 2, 0, 1, 1, 0x1e},
-      {"DeleteMappingRB", "CATDlgRadioButton", "MappingFrame", 0, 1, 0, 1, 1, 0xa},
-      {"TransferMasterRB", "CATDlgRadioButton", "MappingFrame", 0, 1, 2, 1, 1, 0xa},
-      {"DeleteAllCB", "CATDlgCheckButton", "MappingFrame", 0, 3, 0, 1, 1, 0xa},
-      {"DirectionFrame", "CATDlgFrame", "MappingFrame", 0xc0001, 3, 2, 1, 1, 0x1e},
-      {"V5V6MasterRB", "CATDlgRadioButton", "DirectionFrame", 0, 0, 0, 1, 1, 0xa},
-      {"V6V5MasterRB", "CATDlgRadioButton", "DirectionFrame", 0, 1, 0, 1, 1, 0xa},
+      {"DeleteMappingRB", "CATDlgRadioButton", "MappingFrame", 0, 1, 0, 1, 1, 0xa, "Delete", false},
+      {"TransferMasterRB", "CATDlgRadioButton", "MappingFrame", 0, 1, 2, 1, 1, 0xa, nullptr, true, true},
+      {"DeleteAllCB", "CATDlgCheckButton", "MappingFrame", 0, 3, 0, 1, 1, 0xa, nullptr, false, false},
+      {"DirectionFrame", "CATDlgFrame", "MappingFrame", 0xc0001, 3, 2, 1, 1, 0x1e, nullptr, {}, true},
+      {"V5V6MasterRB", "CATDlgRadioButton", "DirectionFrame", 0, 0, 0, 1, 1, 0xa, nullptr, true},
+      {"V6V5MasterRB", "CATDlgRadioButton", "DirectionFrame", 0, 1, 0, 1, 1, 0xa, nullptr, false},
       {"Separator1", "CATDlgSeparator", "MappingFrame", 0, 2, 0, 3, 1, 0xe},
       {"Separator3", "CATDlgSeparator", "MappingFrame", 0x80000, 3, 1, 1, 1, 0x1a},
       {"Separator2", "CATDlgSeparator", kDialog, 0, 1, 0, 1, 1, 0xe},
       {"Separator4", "CATDlgSeparator", kDialog, 0, 3, 0, 1, 1, 0xe},
-  };
-  std::vector<std::string> expected;
-  std::vector<CATDialog*> pending = dialog->GetChildWidgets();
-  for (std::size_t i = 0; i < pending.size(); ++i) {
-    for (CATDialog* c : pending[i]->GetChildWidgets()) pending.push_back(c);
-  }
-  for (const Row& r : table) {
-    expected.push_back(r.name);
-    SCOPED_TRACE(r.name);
-    CATDialog* w = elmhost::FindWidget(dialog, r.name);
-    ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->GetWidgetClass(), r.kind);
-    EXPECT_EQ(w->GetParentDialog()->GetName(), r.parent);
-    EXPECT_EQ(w->GetStyle(), r.style);
-    const CATDlgGridConstraints& g = w->GetGridConstraints();
-    EXPECT_EQ(std::vector<int>({g.Row, g.Column, g.W, g.H}), std::vector<int>({r.row, r.column, r.width, r.height}));
-    EXPECT_EQ(g.Justification, r.justification);
-  }
-  std::vector<std::string> all;
-  for (CATDialog* w : pending) all.push_back(w->GetName().Str());
-  std::sort(all.begin(), all.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(all, expected);
-  // Captions come along the resource chain: the module's file, then the command's.
-  EXPECT_EQ(elmhost::FindWidget(dialog, "DeleteMappingRB")->GetTitle(), "Delete");
-  EXPECT_EQ(elmhost::FindWidget(dialog, "PreviewCB")->GetTitle(), "Dry run");
-
-  // With an object selected: transfer the mastership from V5, run, show the report.
-  EXPECT_TRUE(Checked("ShowResultCB"));
-  EXPECT_FALSE(Checked("PreviewCB"));
-  EXPECT_TRUE(Checked("TransferMasterRB"));
-  EXPECT_FALSE(Checked("DeleteMappingRB"));
-  EXPECT_TRUE(Checked("V5V6MasterRB"));
-  EXPECT_FALSE(Checked("V6V5MasterRB"));
-  EXPECT_FALSE(Checked("DeleteAllCB"));
-  EXPECT_TRUE(Sensitive("TransferMasterRB"));
-  EXPECT_FALSE(Sensitive("DeleteAllCB"));
-  EXPECT_TRUE(Sensitive("DirectionFrame"));
+  });
   EXPECT_THAT(m_batches, IsEmpty());
 
   // Choosing to delete offers every object of the context.

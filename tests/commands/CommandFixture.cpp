@@ -1,5 +1,7 @@
 #include "CommandFixture.h"
 
+#include "CATDlgCheckButton.h"
+#include "CATDlgRadioButton.h"
 #include "ELMHostClassDictionary.h"
 
 #include <pugixml.hpp>
@@ -48,6 +50,48 @@ std::vector<std::string> ComboLines(CATDlgCombo& combo) {
     lines.push_back(line.Utf8());
   }
   return lines;
+}
+
+std::vector<CATDialog*> WidgetTree(CATDialog* dialog) {
+  std::vector<CATDialog*> out;
+  std::function<void(CATDialog*)> walk = [&](CATDialog* w) {
+    for (CATDialog* child : w->GetChildWidgets()) {
+      out.push_back(child);
+      walk(child);
+    }
+  };
+  walk(dialog);
+  return out;
+}
+
+bool IsChecked(CATDialog* widget) {
+  if (auto* c = dynamic_cast<CATDlgCheckButton*>(widget)) return c->GetState() == CATDlgCheck;
+  if (auto* r = dynamic_cast<CATDlgRadioButton*>(widget)) return r->GetState() == CATDlgCheck;
+  ADD_FAILURE() << (widget ? widget->GetName().Str() : std::string("null")) << " is no check or radio button";
+  return false;
+}
+
+void ExpectWidgets(CATDialog* dialog, const std::vector<WidgetRow>& rows) {
+  ASSERT_NE(dialog, nullptr);
+  std::vector<std::string> created, expected;
+  for (CATDialog* w : WidgetTree(dialog)) created.push_back(w->GetName().Str());
+  for (const WidgetRow& r : rows) expected.push_back(r.name);
+  EXPECT_EQ(created, expected) << "the widgets in their creation order";
+  for (const WidgetRow& r : rows) {
+    SCOPED_TRACE(r.name);
+    CATDialog* w = elmhost::FindWidget(dialog, r.name);
+    ASSERT_NE(w, nullptr);
+    EXPECT_STREQ(w->GetWidgetClass(), r.kind);
+    EXPECT_EQ(std::string(w->GetParentDialog()->GetName().Str()), r.parent);
+    EXPECT_EQ(w->GetStyle(), r.style);
+    ASSERT_TRUE(w->HasGridConstraints());
+    const CATDlgGridConstraints& g = w->GetGridConstraints();
+    EXPECT_EQ(std::vector<long>({g.Row, g.Column, g.W, g.H, long(g.Justification)}),
+              std::vector<long>({r.row, r.column, r.width, r.height, long(r.justification)}));
+    if (r.title) { EXPECT_EQ(w->GetTitle().Utf8(), r.title); }
+    if (r.checked) { EXPECT_EQ(IsChecked(w), *r.checked); }
+    if (r.sensitive) { EXPECT_EQ(w->GetSensitivity() == CATDlgEnable, *r.sensitive); }
+  }
 }
 
 void CommandFixture::SetUp() {

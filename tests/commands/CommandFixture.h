@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,5 +119,26 @@ std::string PlainBox(const std::string& text);
 
 /// The lines of a combo, in order.
 std::vector<std::string> ComboLines(CATDlgCombo& combo);
+
+/// One widget of a dialog's table: where the dialog puts it and how; the
+/// title, check state and sensitivity are compared only where a row gives them.
+struct WidgetRow {
+  const char* name;
+  const char* kind;
+  const char* parent;
+  CATDlgStyle style;
+  int row, column, width, height;
+  CATDlgJustification justification;
+  const char* title = nullptr;
+  std::optional<bool> checked{};
+  std::optional<bool> sensitive{};
+};
+/// Every widget below the dialog, depth first in creation order.
+std::vector<CATDialog*> WidgetTree(CATDialog* dialog);
+/// The dialog holds exactly the table's widgets, created in the table's
+/// order, each as its row says.
+void ExpectWidgets(CATDialog* dialog, const std::vector<WidgetRow>& rows);
+/// Whether a check or radio button is checked; a failure for any other widget.
+bool IsChecked(CATDialog* widget);
 
 }  // namespace elmtest

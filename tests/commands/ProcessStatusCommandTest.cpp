@@ -94,38 +94,18 @@ TEST_F(ProcessStatus, TheDialogListsTheUsersProcessesInItsWidgets) {
   for (CATULong b : {CATDlgWndAPPLY, CATDlgWndCANCEL, CATDlgWndCLOSE, CATDlgWndHELP, CATDlgWndOK, CATDlgWndPREVIEW})
     EXPECT_EQ(dialog->GetButtonSensitivity(b), CATDlgDisable) << elmhost::StandardButtonName(b);
   EXPECT_THAT(dialog->GetStandardButtons(), IsEmpty());
+  // Captions along the resource chain: the module's file first, then the dialog's.
 
-  struct Row {
-    const char* name;
-    const char* kind;
-    const char* parent;
-    CATDlgStyle style;
-    int row, column, width, height;
-    CATDlgJustification justification;
-  } table[] = {
-      {"MultiList1", "CATDlgMultiList", "process_status", 0x80000, 0, 0, 1, 1, 0x1e},
-      {"Frame1", "CATDlgFrame", "process_status", 0xc0001, 1, 0, 1, 1, 0x1e},
-      {"RefreshButton", "CATDlgPushButton", "Frame1", 0, 0, 1, 1, 1, 0x0c},
-      {"CloseButton", "CATDlgPushButton", "Frame1", 0, 1, 1, 1, 1, 0x14},
-      {"ErrorMsgEditor", "CATDlgEditor", "Frame1", 0xc180000, 0, 0, 1, 2, 0x1e},
-  };
-  for (const Row& r : table) {
-    SCOPED_TRACE(r.name);
-    CATDialog* w = elmhost::FindWidget(dialog, r.name);
-    ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->GetWidgetClass(), r.kind);
-    EXPECT_EQ(w->GetParentDialog()->GetName(), r.parent);
-    EXPECT_EQ(w->GetStyle(), r.style);
-    const CATDlgGridConstraints& g = w->GetGridConstraints();
-    EXPECT_EQ(std::vector<int>({g.Row, g.Column, g.W, g.H}), std::vector<int>({r.row, r.column, r.width, r.height}));
-    EXPECT_EQ(g.Justification, r.justification);
-  }
+  elmtest::ExpectWidgets(dialog, {
+                                     {"MultiList1", "CATDlgMultiList", "process_status", 0x80000, 0, 0, 1, 1, 0x1e},
+                                     {"Frame1", "CATDlgFrame", "process_status", 0xc0001, 1, 0, 1, 1, 0x1e},
+                                     {"RefreshButton", "CATDlgPushButton", "Frame1", 0, 0, 1, 1, 1, 0x0c, "Again"},
+                                     {"CloseButton", "CATDlgPushButton", "Frame1", 0, 1, 1, 1, 1, 0x14, "Close"},
+                                     {"ErrorMsgEditor", "CATDlgEditor", "Frame1", 0xc180000, 0, 0, 1, 2, 0x1e, ""},
+                                 });
   CATDialog* frame = elmhost::FindWidget(dialog, "Frame1");
   EXPECT_EQ(frame->GetResizableRows(), std::set<int>{0});
   EXPECT_EQ(frame->GetResizableColumns(), std::set<int>{0});
-  // Captions along the resource chain: the module's file first, then the dialog's.
-  EXPECT_EQ(elmhost::FindWidget(dialog, "RefreshButton")->GetTitle(), "Again");
-  EXPECT_EQ(elmhost::FindWidget(dialog, "CloseButton")->GetTitle(), "Close");
 
   CATDlgMultiList* list = List();
   ASSERT_NE(list, nullptr);

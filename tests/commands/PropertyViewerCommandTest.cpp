@@ -56,14 +56,11 @@ TEST_F(PropertyViewer, AReadOnlyEditorFillingTheWindowUnderTheDocumentWindowShow
   EXPECT_EQ(dialog->GetResourceFilename(2), nullptr);
   EXPECT_EQ(dialog->GetResizableRows(), std::set<int>{0});
   EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{0});
-  ASSERT_EQ(dialog->GetChildWidgets().size(), 1u);
+  elmtest::ExpectWidgets(dialog, {{"properiesEditor", "CATDlgEditor", "property viewer", 0x4180000, 0, 0, 1, 1, 30}});
   CATDlgEditor* editor = Editor();
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->GetStyle(), 0x4180000ul);
-  const CATDlgGridConstraints& g = editor->GetGridConstraints();
-  EXPECT_EQ(std::vector<int>({g.Row, g.Column, g.W, g.H, int(g.Justification), editor->GetVisibleTextHeight(),
-                              editor->GetVisibleTextWidth()}),
-            std::vector<int>({0, 0, 1, 1, 30, 50, 30}));
+  EXPECT_EQ(editor->GetVisibleTextHeight(), 50);
+  EXPECT_EQ(editor->GetVisibleTextWidth(), 30);
   EXPECT_EQ(editor->GetText().Utf8(), Pump(kPumpValues));
 }
 

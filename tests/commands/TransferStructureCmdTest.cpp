@@ -1,10 +1,8 @@
 #include "CommandFixture.h"
 
 #include "CATApplicationFrame.h"
-#include "CATDlgCheckButton.h"
 #include "CATDlgDialog.h"
 #include "CATDlgEditor.h"
-#include "CATDlgRadioButton.h"
 
 #include <gmock/gmock.h>
 
@@ -101,28 +99,10 @@ protected:
     return std::string("{\"dialog\": \"") + dialog + "\", \"button\": \"OK\"}";
   }
 
-  /// Every widget of the dialog, depth first in creation order.
-  static std::vector<CATDialog*> WidgetTree(CATDialog* dialog) {
-    std::vector<CATDialog*> out;
-    std::function<void(CATDialog*)> walk = [&](CATDialog* w) {
-      for (CATDialog* child : w->GetChildWidgets()) {
-        out.push_back(child);
-        walk(child);
-      }
-    };
-    walk(dialog);
-    return out;
-  }
   static CATDialog* Widget(const char* dialog, const char* name) {
     return elmhost::FindWidget(elmhost::FindDialog(dialog), name);
   }
-  static bool Checked(const char* dialog, const char* name) {
-    CATDialog* w = Widget(dialog, name);
-    if (auto* c = dynamic_cast<CATDlgCheckButton*>(w)) return c->GetState() == CATDlgCheck;
-    if (auto* r = dynamic_cast<CATDlgRadioButton*>(w)) return r->GetState() == CATDlgCheck;
-    ADD_FAILURE() << name << " is no check or radio button of " << dialog;
-    return false;
-  }
+  static bool Checked(const char* dialog, const char* name) { return elmtest::IsChecked(Widget(dialog, name)); }
   /// Requests other than the settings request, which every activation sends first.
   std::vector<elmtest::ReceivedRequest> Transfers() const {
     std::vector<elmtest::ReceivedRequest> out;
@@ -323,54 +303,23 @@ TEST_F(TransferStructure, TheProductDialogHoldsItsWidgetsWhereTheyBelong) {
   for (CATULong button : {CATDlgWndOK, CATDlgWndCANCEL})
     EXPECT_EQ(dialog->GetButtonSensitivity(button), CATDlgEnable) << button;
 
-  struct Row {
-    const char* name;
-    const char* kind;
-    const char* parent;
-    CATDlgStyle style;
-    int row, column, width;
-    CATDlgJustification justification;
-    const char* title;
-    bool checked, sensitive;
-  } table[] = {
-      {"Frame1", "CATDlgFrame", kProduct, 1, 1, 0, 1, 0x1E, "Expand Depth", false, true},
-      {"RadioButtonAll", "CATDlgRadioButton", "Frame1", 0, 0, 0, 1, 0x0A, "All", true, true},
-      {"RadioButtonNone", "CATDlgRadioButton", "Frame1", 0, 1, 0, 1, 0x0A, "None", false, true},
-      {"RadioButtonSelect", "CATDlgRadioButton", "Frame1", 0, 2, 0, 1, 0x0A, "Select depth:", false, true},
-      {"expandDepth", "CATDlgEditor", "Frame1", 0x200000, 2, 1, 1, 0x0E, "", false, false},
-      {"transferSubStructures", "CATDlgCheckButton", "Frame1", 0, 3, 0, 2, 0x0A,
-       "Transfer substructures at expand depth in parallel", false, false},
-      {"Frame2", "CATDlgFrame", kProduct, 1, 2, 0, 1, 0x1E, "Export Options", false, true},
-      {"CheckButtonRemoveExisting", "CATDlgCheckButton", "Frame2", 0, 1, 0, 1, 0x0A,
-       "Remove non-existing children in PDM", true, true},
-      {"CheckButtonForce", "CATDlgCheckButton", "Frame2", 0, 0, 0, 1, 0x0A, "Force", false, true},
-      {"SaveBeforeCB", "CATDlgCheckButton", "Frame2", 0, 2, 0, 1, 0x0A, "Save before component to PDM", true, true},
-      {"IncludeEffectivity", "CATDlgCheckButton", "Frame2", 0, 3, 0, 1, 0x0A, "Include Effectivity", false, true},
-      {"SelectedComponentFrame", "CATDlgFrame", kProduct, 1, 0, 0, 1, 0x1E, "Selected Component", false, true},
-      {"SelectedComponentDisplay", "CATDlgEditor", "SelectedComponentFrame", 0, 0, 0, 1, 0x7E, "", false, false},
-  };
-  std::vector<std::string> created;
-  for (CATDialog* w : WidgetTree(dialog)) created.push_back(w->GetName().Str());
-  EXPECT_THAT(created, ElementsAre("Frame1", "RadioButtonAll", "RadioButtonNone", "RadioButtonSelect", "expandDepth",
-                                   "transferSubStructures", "Frame2", "CheckButtonRemoveExisting", "CheckButtonForce",
-                                   "SaveBeforeCB", "IncludeEffectivity", "SelectedComponentFrame",
-                                   "SelectedComponentDisplay"));
-  for (const Row& r : table) {
-    SCOPED_TRACE(r.name);
-    CATDialog* w = Widget(kProduct, r.name);
-    ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->GetWidgetClass(), r.kind);
-    EXPECT_EQ(w->GetParentDialog()->GetName().Str(), r.parent);
-    EXPECT_EQ(w->GetStyle(), r.style);
-    const CATDlgGridConstraints& g = w->GetGridConstraints();
-    EXPECT_EQ(std::vector<int>({g.Row, g.Column, g.W, g.H}), std::vector<int>({r.row, r.column, r.width, 1}));
-    EXPECT_EQ(g.Justification, r.justification);
-    EXPECT_EQ(w->GetTitle().Utf8(), r.title);
-    EXPECT_EQ(w->GetSensitivity() == CATDlgEnable, r.sensitive);
-    if (std::string(r.kind) != "CATDlgEditor" && std::string(r.kind) != "CATDlgFrame") {
-      EXPECT_EQ(Checked(kProduct, r.name), r.checked);
-    }
-  }
+  elmtest::ExpectWidgets(dialog, {
+      {"Frame1", "CATDlgFrame", kProduct, 1, 1, 0, 1, 1, 0x1E, "Expand Depth", {}, true},
+      {"RadioButtonAll", "CATDlgRadioButton", "Frame1", 0, 0, 0, 1, 1, 0x0A, "All", true, true},
+      {"RadioButtonNone", "CATDlgRadioButton", "Frame1", 0, 1, 0, 1, 1, 0x0A, "None", false, true},
+      {"RadioButtonSelect", "CATDlgRadioButton", "Frame1", 0, 2, 0, 1, 1, 0x0A, "Select depth:", false, true},
+      {"expandDepth", "CATDlgEditor", "Frame1", 0x200000, 2, 1, 1, 1, 0x0E, "", {}, false},
+      {"transferSubStructures", "CATDlgCheckButton", "Frame1", 0, 3, 0, 2, 1, 0x0A, "Transfer substructures at expand depth in parallel",
+       false, false},
+      {"Frame2", "CATDlgFrame", kProduct, 1, 2, 0, 1, 1, 0x1E, "Export Options", {}, true},
+      {"CheckButtonRemoveExisting", "CATDlgCheckButton", "Frame2", 0, 1, 0, 1, 1, 0x0A, "Remove non-existing children in PDM",
+       true, true},
+      {"CheckButtonForce", "CATDlgCheckButton", "Frame2", 0, 0, 0, 1, 1, 0x0A, "Force", false, true},
+      {"SaveBeforeCB", "CATDlgCheckButton", "Frame2", 0, 2, 0, 1, 1, 0x0A, "Save before component to PDM", true, true},
+      {"IncludeEffectivity", "CATDlgCheckButton", "Frame2", 0, 3, 0, 1, 1, 0x0A, "Include Effectivity", false, true},
+      {"SelectedComponentFrame", "CATDlgFrame", kProduct, 1, 0, 0, 1, 1, 0x1E, "Selected Component", {}, true},
+      {"SelectedComponentDisplay", "CATDlgEditor", "SelectedComponentFrame", 0, 0, 0, 1, 1, 0x7E, "", {}, false},
+  });
   auto* depth = dynamic_cast<CATDlgEditor*>(Widget(kProduct, "expandDepth"));
   EXPECT_EQ(depth->GetText().Utf8(), "2");
   EXPECT_EQ(depth->GetIntegerValue(), 2);
@@ -565,7 +514,7 @@ TEST_F(TransferStructure, FolderAndBookmarkDialogsTakeTheirTextsFromTheCatalogs)
     EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{0});
     EXPECT_EQ(dialog->GetButtonSensitivity(CATDlgWndAPPLY), CATDlgDisable);
     std::vector<std::string> created;
-    for (CATDialog* w : WidgetTree(dialog)) {
+    for (CATDialog* w : elmtest::WidgetTree(dialog)) {
       const CATDlgGridConstraints& g = w->GetGridConstraints();
       created.push_back(w->GetName().Str() + " " + std::to_string(g.Row) + "," + std::to_string(g.Column) + " " +
                         std::to_string(g.Justification));
