@@ -81,6 +81,8 @@ TEST(Script, WhatIsNotAScriptIsRefusedWithThePlaceAndTheReason) {
       {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": -1}]", "s.json: at /0/line: a line number out of range: -1"},
       {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": \"2\"}]",
        "s.json: at /0/line: expected a line number, found a text"},
+      {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": 1e3}]",
+       "s.json: at /0/line: expected a line number, found a fractional number"},
       {"[{\"dialog\": \"d\", \"select\": \"l\", \"lines\": [0, 2147483648]}]",
        "s.json: at /0/lines/1: a line number out of range: 2147483648"},
       {"[{\"dialog\": \"d\", \"select\": \"l\", \"lines\": 0}]", "s.json: at /0/lines: expected an array, found a number"},
