@@ -153,23 +153,6 @@ TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
   EXPECT_EQ(lines[2], "elm-server: SIGTERM received, stopping");
 }
 
-TEST(ServerExecutable, SettingChangedWhileServingIsAnsweredAtOnce) {
-  elmtest::ScratchDir dir;
-  ServerProcess server({"--db", dir.File("pdm.db"), "--listen", "127.0.0.1:0", "--quiet"}, dir.File("server.log"));
-  std::string url = server.WaitForUrl();
-  ASSERT_FALSE(url.empty());
-  setenv("ELM_SERVER_URL", url.c_str(), 1);
-  ELMRequestXml before = Answer("GetPartnumber", {{"PartNumber", "a"}});
-
-  RunResult set = RunServerExecutable({"set", "--db", dir.File("pdm.db"), "PartNumberPrefix", "TC-"});
-  ASSERT_EQ(set.exitCode, 0) << set.err;
-  ELMRequestXml after = Answer("GetPartnumber", {{"PartNumber", "b"}});
-  CATUnicodeString pn;
-  ASSERT_EQ(after.GetResponseAttribute("PartNumber", pn), S_OK);
-  EXPECT_STREQ(pn.ConvertToChar(), "TC-000002");
-  EXPECT_EQ(server.Signal(SIGINT), 0);
-}
-
 TEST(ServerExecutable, SeedListAndSetAdministerTheStore) {
   elmtest::ScratchDir dir;
   const std::string db = dir.File("pdm.db");

@@ -181,44 +181,38 @@ TEST_F(ServerFunctions, TransferWithoutAttributesNamesEachMissingOne) {
   EXPECT_EQ(e.texts.back(), "The request attribute \"TRANSFER_SUBSTRUCTURES_PARALLEL\" is missing.");
 }
 
-TEST_F(ServerFunctions, StructureNamesInTheJoinedForm) {
+TEST_F(ServerFunctions, StructureNamesComeJoinedOrAsElementsWithTheDefaultAndNoneForAnUnknownProduct) {
   givenSeed(kStructures);
-  ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}});
-  EXPECT_EQ(attribute(response, "OakNames"), "Front axle@EOL@Rear axle");
-  CATListValCATUnicodeString names;
-  ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK);
-  ASSERT_EQ(names.Size(), 2);
-  EXPECT_STREQ(names[1].ConvertToChar(), "Front axle");
-  EXPECT_STREQ(names[2].ConvertToChar(), "Rear axle");
-}
-
-TEST_F(ServerFunctions, StructureNamesInTheElementFormCarryTheDefault) {
-  givenSeed(kStructures);
-  server.Store().SetSetting("NamesListForm", "elements");
-  ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-1000"}});
-  // The element form leaves "value" empty, so the client reads the children.
-  EXPECT_EQ(attribute(response, "OakNames"), "");
-  CATListValCATUnicodeString names;
-  CATRawCollint defaults;
-  ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, &defaults), S_OK);
-  ASSERT_EQ(names.Size(), 2);
-  EXPECT_STREQ(names[1].ConvertToChar(), "Front axle");
-  EXPECT_STREQ(names[2].ConvertToChar(), "Rear axle");
-  ASSERT_EQ(defaults.Size(), 2);
-  EXPECT_EQ(defaults[1], 0);
-  EXPECT_EQ(defaults[2], 1);
-}
-
-TEST_F(ServerFunctions, StructureNamesOfAnUnknownProductAreAnEmptyListInBothForms) {
-  givenSeed(kStructures);
-  for (const char* form : {"joined", "elements"}) {
-    server.Store().SetSetting("NamesListForm", form);
-    ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", "PRD-9999"}});
+  struct Case {
+    const char* form;
+    const char* context;
+    const char* value;  ///< null: not looked at
+    std::vector<std::string> names;
+    std::vector<int> defaults;  ///< read in the element form only
+  } cases[] = {
+      {"joined", "PRD-1000", "Front axle@EOL@Rear axle", {"Front axle", "Rear axle"}, {}},
+      // The element form leaves "value" empty, so the client reads the children.
+      {"elements", "PRD-1000", "", {"Front axle", "Rear axle"}, {0, 1}},
+      {"joined", "PRD-9999", nullptr, {}, {}},
+      {"elements", "PRD-9999", nullptr, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.form) + " " + c.context);
+    server.Store().SetSetting("NamesListForm", c.form);
+    ELMRequestXml response = Answer("GetStructureNames", {{"ContextPartNumber", c.context}});
+    if (c.value) { EXPECT_EQ(attribute(response, "OakNames"), c.value); }
     CATListValCATUnicodeString names;
     names.Append("stale");
-    EXPECT_EQ(response.GetResponseAttributeList("OakNames", names, nullptr), S_OK) << form;
-    EXPECT_EQ(names.Size(), 0) << form;
-    EXPECT_FALSE(ErrorsOf(response).any) << form;
+    CATRawCollint defaults;
+    const bool elements = std::string(c.form) == "elements";
+    ASSERT_EQ(response.GetResponseAttributeList("OakNames", names, elements ? &defaults : nullptr), S_OK);
+    std::vector<std::string> read;
+    for (int i = 1; i <= names.Size(); ++i) read.push_back(names[i].ConvertToChar());
+    EXPECT_EQ(read, c.names);
+    std::vector<int> flags;
+    for (int i = 1; i <= defaults.Size(); ++i) flags.push_back(defaults[i]);
+    EXPECT_EQ(flags, c.defaults);
+    EXPECT_FALSE(ErrorsOf(response).any);
   }
   ELMRequestXml noContext = Answer("GetStructureNames", {});
   EXPECT_EQ(ErrorsOf(noContext).codes, std::vector<int>{1004});
