@@ -130,16 +130,9 @@ TEST_F(About, TheCheckButtonTellsWhetherTheServerAnswersInTheBoxOfItsOutcome) {
 }
 
 TEST_F(About, EveryWayOfClosingHidesTheDialogAndEndsIt) {
-  for (const char* how : {R"({"dialog": "oak_about", "button": "Close"})", R"({"dialog": "oak_about", "close": "window"})",
-                          R"({"dialog": "oak_about", "close": "mdi"})"}) {
-    SCOPED_TRACE(how);
-    ResetHost();
-    SetScript(std::string("[") + how + "]");
-    Run("ELMAboutCmd");
-    ASSERT_TRUE(m_played.ok) << m_played.error;
-    EXPECT_EQ(Dialog(), nullptr);
-    EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-  }
+  ExpectEveryWayOutEnds("ELMAboutCmd", {R"({"dialog": "oak_about", "button": "Close"})",
+                                        R"({"dialog": "oak_about", "close": "window"})",
+                                        R"({"dialog": "oak_about", "close": "mdi"})"});
   // The dialog offers Close only: there is no Cancel for a person to press.
   ResetHost();
   SetScript(R"([{"dialog": "oak_about", "button": "Cancel"}])");

@@ -384,16 +384,8 @@ TEST_F(Coexistence, TheContextListComesFromTheFileTheSettingsName) {
 }
 
 TEST_F(Coexistence, ClosingTheDialogEndsTheCommandAndRunsNothing) {
-  for (const char* how : {R"({"dialog": "ELMCoexistenceAdminCmd", "close": "window"})",
-                          R"({"dialog": "ELMCoexistenceAdminCmd", "close": "mdi"})"}) {
-    SCOPED_TRACE(how);
-    ResetHost();
-    SetScript(std::string("[") + how + "]");
-    Run("ELMCoexistenceAdminCmd");
-    ASSERT_TRUE(m_played.ok) << m_played.error;
-    EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-    EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
-  }
+  ExpectEveryWayOutEnds(kDialog, {R"({"dialog": "ELMCoexistenceAdminCmd", "close": "window"})",
+                                  R"({"dialog": "ELMCoexistenceAdminCmd", "close": "mdi"})"});
   EXPECT_FALSE(fs::exists(InputFile()));
   EXPECT_THAT(m_batches, IsEmpty());
 }

@@ -162,6 +162,18 @@ void CommandFixture::Prepare(const std::string& className) {
   ASSERT_NE(m_command, nullptr) << className;
 }
 
+void CommandFixture::ExpectEveryWayOutEnds(const std::string& className, const std::vector<std::string>& steps) {
+  for (const std::string& step : steps) {
+    SCOPED_TRACE(step);
+    ResetHost();
+    SetScript("[" + step + "]");
+    Run(className);
+    ASSERT_TRUE(m_played.ok) << m_played.error;
+    EXPECT_TRUE(elmhost::LiveDialogs().empty());
+    EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+  }
+}
+
 CATCommand* CommandFixture::CreateCommand(const std::string& className) {
   void* made = elmhost::ClassDictionary::Create(className);
   if (!made) return nullptr;

@@ -74,6 +74,9 @@ protected:
   /// Ends the host, session and server of the last run, keeping the files;
   /// the fixture's members end the same way after each test.
   void ResetHost();
+  /// From a fresh host each time, runs the command with each script step as
+  /// its only one: every way out ends the command and leaves no dialog.
+  void ExpectEveryWayOutEnds(const std::string& className, const std::vector<std::string>& steps);
   /// Creates a command through the dictionary; the host keeps its reference.
   static CATCommand* CreateCommand(const std::string& className);
 

@@ -249,15 +249,8 @@ TEST_F(ProcessStatus, WithoutTheUsersLoginTheServerIsAskedForAnEmptyUser) {
 }
 
 TEST_F(ProcessStatus, TheCloseButtonAndTheWindowEndTheDialog) {
-  for (const char* how : {R"({"dialog": "process_status", "press": "CloseButton"})",
-                          R"({"dialog": "process_status", "close": "window"})"}) {
-    SCOPED_TRACE(how);
-    ResetHost();
-    SetScript(std::string("[") + how + "]");
-    Run("ELMProcessStatusCmd");
-    ASSERT_TRUE(m_played.ok) << m_played.error;
-    EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-  }
+  ExpectEveryWayOutEnds("ELMProcessStatusCmd", {R"({"dialog": "process_status", "press": "CloseButton"})",
+                                                R"({"dialog": "process_status", "close": "window"})"});
 }
 
 TEST_F(ProcessStatus, WithoutAnApplicationDocumentNothingIsAskedNorShown) {

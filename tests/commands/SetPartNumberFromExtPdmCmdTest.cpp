@@ -101,6 +101,7 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
     Change change;
     std::vector<std::string> boxes;
     const char* prefix = nullptr;
+    const char* maturity = nullptr;
   } cases[] = {
       {"two selected objects", [](auto& j) { j["selection"] = {"n-part", "n-other"}; }, {warnSelection, ErrorBox(kFailed)}},
       {"empty search selection", [](auto& j) { j["workbench"] = "3DEXPERIENCEPlatform"; }, {warnSelection, ErrorBox(kFailed)}},
@@ -114,12 +115,15 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
       {"object without identity", [](auto& j) { j["selection"] = {"n-noid"}; }, {}},
       // "part" stands inside "prd-part", but not at its start.
       {"identifier without the prefix", [](auto&) {}, {WarningBox("prefix refused: [prd-part] [part]")}, "part"},
+      {"other maturity than configured", [](auto& j) { j["selection"] = {"n-released"}; },
+       {WarningBox("maturity refused: [RELEASED] [IN_WORK]")}, nullptr, "IN_WORK"},
   };
   const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RunWith(original, c.change, c.prefix, nullptr);
+    RunWith(original, c.change, c.prefix, c.maturity);
     EXPECT_EQ(BoxList(), c.boxes);
+    EXPECT_EQ(m_plm->MaturityQueries(), c.maturity ? 1 : 0);
     EXPECT_THAT(Requests(), IsEmpty());
     EXPECT_THAT(m_plm->Saves(), IsEmpty());
     EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
@@ -156,61 +160,41 @@ TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
   }
 }
 
-TEST_F(SetPartNumber, OtherMaturityThanConfiguredIsRefusedWithStateAndConfiguration) {
-  setenv("ELM_SETPN_MATURITY", "IN_WORK", 1);
-  Select({"n-released"});
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("maturity refused: [RELEASED] [IN_WORK]")));
-  EXPECT_EQ(m_plm->MaturityQueries(), 1);
-  EXPECT_THAT(Requests(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, ServerErrorsAreListedAsCodeColonTextWithoutTheConnectionBox) {
-  SetAnswer(Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>"));
-  Run();
-  // Coded errors show the catalog's text; with no catalog entry, its generated default.
-  EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(std::string("1234: HtmlRequest Error_1234\n"
-                                                          "0: Plain failure\n"
-                                                          "\n") +
-                                              kFailed)));
-  EXPECT_THAT(m_plm->Saves(), IsEmpty());
-  EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), "prd-part");
-}
-
-TEST_F(SetPartNumber, AnswerWithoutPartNumberListsMessagesAfterTheConnectionBox) {
-  SetAnswer(Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>"));
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox(kConnectFailed), ErrorBox(std::string("Plain note\n"
-                                                                                      "7: Coded note\n"
-                                                                                      "\n") +
-                                                                          kFailed)));
-  EXPECT_THAT(m_plm->Saves(), IsEmpty());
-}
-
-TEST_F(SetPartNumber, EmptyPartNumberEndsSilentlyAndWritesNothing) {
-  SetAnswer(elmtest::PartNumberAnswer(""));
-  Run();
-  EXPECT_EQ(Requests().size(), 1u);
-  EXPECT_THAT(BoxList(), IsEmpty());
-  EXPECT_THAT(m_plm->Saves(), IsEmpty());
-  EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), "prd-part");
-}
-
-TEST_F(SetPartNumber, SaveFailureShowsThePlatformTextThenTheFailureAndKeepsTheFile) {
-  Session()["options"] = {{"saveError", "The object is locked by jdoe."}};
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(WarningBox("The object is locked by jdoe."), ErrorBox(kFailed)));
-  ASSERT_EQ(m_plm->Saves().size(), 1u);
-  EXPECT_FALSE(m_plm->Saves()[0].ok);
-  // The change stays in memory, unsaved.
-  EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), "ELM-000042");
-  EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
-}
-
-TEST_F(SetPartNumber, SaveFailureWithoutPlatformTextShowsOnlyTheFailure) {
-  Session()["options"] = {{"saveError", ""}};
-  Run();
-  EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
+// Coded errors show the catalog's text; with no catalog entry, its generated
+// default. A failed save keeps the change in memory, unsaved.
+TEST_F(SetPartNumber, AnswersWithoutANumberAndFailedSavesShowTheirBoxesAndKeepTheFile) {
+  struct Case {
+    const char* what;
+    std::string answer;
+    const char* saveError;  ///< null: the save succeeds
+    std::vector<std::string> boxes;
+    const char* inMemory;
+  } cases[] = {
+      {"server errors, without the connection box",
+       Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>"), nullptr,
+       {ErrorBox(std::string("1234: HtmlRequest Error_1234\n0: Plain failure\n\n") + kFailed)}, "prd-part"},
+      {"messages but no number, after the connection box",
+       Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>"), nullptr,
+       {WarningBox(kConnectFailed), ErrorBox(std::string("Plain note\n7: Coded note\n\n") + kFailed)}, "prd-part"},
+      {"an empty number ends silently", elmtest::PartNumberAnswer(""), nullptr, {}, "prd-part"},
+      {"a save failure with the platform's text", elmtest::PartNumberAnswer("ELM-000042"),
+       "The object is locked by jdoe.", {WarningBox("The object is locked by jdoe."), ErrorBox(kFailed)},
+       "ELM-000042"},
+      {"a save failure without a text", elmtest::PartNumberAnswer("ELM-000042"), "", {ErrorBox(kFailed)},
+       "ELM-000042"},
+  };
+  const nlohmann::ordered_json original = Session();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetAnswer(c.answer);
+    RunWith(original, [&](auto& j) { if (c.saveError) j["options"] = {{"saveError", c.saveError}}; }, nullptr, nullptr);
+    EXPECT_EQ(Requests().size(), 1u);
+    EXPECT_EQ(BoxList(), c.boxes);
+    EXPECT_EQ(m_plm->Saves().size(), c.saveError ? 1u : 0u);
+    if (c.saveError) { EXPECT_FALSE(m_plm->Saves()[0].ok); }
+    EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), c.inMemory);
+    EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
+  }
 }
 
 TEST_F(SetPartNumber, PlatformServiceFailuresLeadStraightToTheFailureReport) {
