@@ -72,7 +72,7 @@ TEST_F(ElmBatchProgram, WorksOnTheObjectsTheOptionsNameAndReportsEachOne) {
         "<td>The object is not in the session.</td>"}},
       {"a preview saves nothing", kDelete, "Selection", "Preview", {"part"}, 0,
        {{"part", "V5|V5:part.CATPart"}, {"bolt", "V6|V5:bolt.CATPart"}},
-       {"<td>would change</td><td>Mapping to V5:part.CATPart would be deleted.</td>"}},
+       {"<td>would change</td><td>Mapping to V5:part.CATPart would be deleted.</td>", "Preview: nothing was changed."}},
   };
   const std::string original = ReadFile(m_session);
   for (const Case& c : cases) {
