@@ -113,6 +113,15 @@ std::string AttributeValue(const std::string& answer, const std::string& name) {
   return answer.substr(at, answer.find('"', at) - at);
 }
 
+/// elm-server run to its end, bounded so that a hang fails the test.
+elmtest::ProcessResult RunBounded(const std::string& exe, const std::vector<std::string>& args,
+                                  std::function<void()> beforeExec = {}) {
+  elmtest::RunOptions options;
+  options.timeoutSeconds = 30;
+  options.beforeExec = beforeExec;
+  return elmtest::RunProcess(exe, args, options);
+}
+
 /// The plug-in's transport pointed at one server, with time-outs short
 /// enough that a server that holds it fails the test instead of hanging it.
 class PluginClient {
@@ -340,9 +349,7 @@ TEST(ServerTortureSettings, UnknownNamesAndUnfitValuesAreRefusedAndKnownOnesAppl
       {{"set", "--db", server.Db(), "UseBookmark", "TRUE"}, 1, "elm-server: UseBookmark must be true or false, not \"TRUE\"\n"},
   };
   for (const auto& c : cases) {
-    elmtest::RunOptions options;
-    options.timeoutSeconds = 30;
-    elmtest::ProcessResult r = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, c.args, options);
+    elmtest::ProcessResult r = RunBounded(ELM_SERVER_EXECUTABLE, c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args[3] << ": " << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[3] << ": " << r.err;
   }
@@ -410,10 +417,7 @@ protected:
     ASSERT_FALSE(std::ifstream(Db() + "-wal")) << "the write-ahead log outlived its last user";
   }
   elmtest::ProcessResult serveAsUser() {
-    elmtest::RunOptions options;
-    options.timeoutSeconds = 30;
-    options.beforeExec = elmtest::DropRootPrivileges;
-    return elmtest::RunProcess(m_server, {"--db", Db(), "--listen", "127.0.0.1:0"}, options);
+    return RunBounded(m_server, {"--db", Db(), "--listen", "127.0.0.1:0"}, elmtest::DropRootPrivileges);
   }
 
 private:
@@ -421,17 +425,15 @@ private:
   const std::string m_server = m_dir.File("elm-server");
 };
 
-TEST_F(ServerTortureUnwritable, ReadOnlyDatabaseFileIsRefusedBeforeServing) {
+TEST_F(ServerTortureUnwritable, ADatabaseFileOrDirectoryItCannotWriteIsRefusedBeforeServing) {
   givenDatabase();
   chmod(Db().c_str(), 0444);
   elmtest::ProcessResult r = serveAsUser();
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "elm-server: cannot write database " + Db() + ": Permission denied\n");
   EXPECT_EQ(r.out, "") << "it announced a server it cannot be";
-}
 
-TEST_F(ServerTortureUnwritable, DatabaseInADirectoryItCannotWriteIsRefusedBeforeServing) {
-  givenDatabase();
+  // A writable file in a directory it cannot write.
   chmod(Db().c_str(), 0666);
   chmod(Dir().c_str(), 0555);
   elmtest::ProcessResult existing = serveAsUser();
@@ -474,9 +476,7 @@ TEST(ServerTortureListen, ListeningBeyondLoopbackNeedsConsentAndBindFailuresSayW
       {{"--db", db, "--listen", taken}, 1, "elm-server: cannot listen on " + taken + ": Address already in use\n"},
   };
   for (const auto& c : cases) {
-    elmtest::RunOptions options;
-    options.timeoutSeconds = 30;
-    elmtest::ProcessResult r = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, c.args, options);
+    elmtest::ProcessResult r = RunBounded(ELM_SERVER_EXECUTABLE, c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args[3];
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[3];
     EXPECT_EQ(r.out, "") << c.args[3];
