@@ -60,36 +60,42 @@ protected:
 
 }  // namespace
 
-TEST_F(ResponseMessages, RootLevelErrorsHideTheResponseErrors) {
-  givenAnswer(
-      "<ELM><Error code=\"3\">down</Error><Error code=\"4\">still down</Error>"
-      "<Response><Error code=\"1004\">missing</Error></Response></ELM>");
-  Collected c = errors(doc);
-  EXPECT_EQ(c.rc, S_OK);
-  EXPECT_EQ(c.hasErrors, 1);
-  EXPECT_EQ(join(c), "3=down;4=still down;");
-}
-
-TEST_F(ResponseMessages, RootLevelErrorsNeedNoResponseAndOtherRootsAreNotRootLevel) {
-  givenAnswer("<ELM><Error code=\"9\">busy</Error></ELM>");
-  EXPECT_EQ(join(errors(doc)), "9=busy;");
-
-  ELMRequestXml other;
-  ASSERT_EQ(other.ReadXmlString("<Answer><Error code=\"9\">busy</Error><Response/></Answer>"), S_OK);
-  Collected c = errors(other);
-  EXPECT_EQ(c.rc, S_OK);
-  EXPECT_EQ(c.hasErrors, 0);
-  EXPECT_EQ(c.codes.Size(), 0);
-}
-
-TEST_F(ResponseMessages, CodesThatDoNotReadAsNumbersAreZeroAndKeepTheServerText) {
-  givenAnswer(
-      "<ELM><Response><Error code=\"abc\">odd code</Error><Error>no code</Error>"
-      "<Error code=\"-5\">negative</Error></Response></ELM>");
-  EXPECT_EQ(join(errors(doc)), "0=odd code;0=no code;-5=negative;");
-  Collected c = errorsNLS(doc);
-  EXPECT_EQ(c.rc, S_OK);
-  EXPECT_EQ(join(c), "0=odd code;0=no code;-5=HtmlRequest Error_-5;");
+// The plain reading of an answer's errors, and the translating one where a
+// row gives what it must read.
+TEST_F(ResponseMessages, ErrorsAreReadAtTheRootOrInTheResponseWithTheirCodesAndTexts) {
+  struct Case {
+    const char* what;
+    const char* answer;
+    unsigned char hasErrors;
+    const char* plain;
+    const char* translated = nullptr;
+  } cases[] = {
+      {"root-level errors hide the response's",
+       "<ELM><Error code=\"3\">down</Error><Error code=\"4\">still down</Error>"
+       "<Response><Error code=\"1004\">missing</Error></Response></ELM>",
+       1, "3=down;4=still down;"},
+      {"root-level errors need no response", "<ELM><Error code=\"9\">busy</Error></ELM>", 1, "9=busy;"},
+      {"other roots are not root level", "<Answer><Error code=\"9\">busy</Error><Response/></Answer>", 0, ""},
+      {"codes that do not read as numbers are zero and keep the server text",
+       "<ELM><Response><Error code=\"abc\">odd code</Error><Error>no code</Error>"
+       "<Error code=\"-5\">negative</Error></Response></ELM>",
+       1, "0=odd code;0=no code;-5=negative;", "0=odd code;0=no code;-5=HtmlRequest Error_-5;"},
+      {"whitespace before a child element is the text",
+       "<ELM><Response><Error code=\"0\">\n  <Detail>inner</Detail></Error></Response></ELM>", 1, "0=\n  ;"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ELMRequestXml answer;
+    ASSERT_EQ(answer.ReadXmlString(c.answer), S_OK);
+    Collected plain = errors(answer);
+    EXPECT_EQ(plain.rc, S_OK);
+    EXPECT_EQ(plain.hasErrors, c.hasErrors);
+    EXPECT_EQ(join(plain), c.plain);
+    if (!c.translated) continue;
+    Collected translated = errorsNLS(answer);
+    EXPECT_EQ(translated.rc, S_OK);
+    EXPECT_EQ(join(translated), c.translated);
+  }
 }
 
 TEST_F(ResponseMessages, ErrorWithoutTextGivesACodeOnlyAndTheTranslationFails) {
@@ -107,11 +113,6 @@ TEST_F(ResponseMessages, ErrorWithoutTextGivesACodeOnlyAndTheTranslationFails) {
   EXPECT_EQ(c.hasErrors, 1);
   ASSERT_EQ(c.texts.Size(), 1);
   EXPECT_EQ(c.texts[1], "kept");
-}
-
-TEST_F(ResponseMessages, WhitespaceBeforeAChildElementIsTheText) {
-  givenAnswer("<ELM><Response><Error code=\"0\">\n  <Detail>inner</Detail></Error></Response></ELM>");
-  EXPECT_EQ(join(errors(doc)), "0=\n  ;");
 }
 
 TEST_F(ResponseMessages, TextsComeOnlyWithTheirCodes) {
