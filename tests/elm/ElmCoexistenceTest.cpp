@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 using testing::HasSubstr;
@@ -33,15 +32,9 @@ protected:
     env.emplace("DISPLAY", "");
     env.emplace("WAYLAND_DISPLAY", "");
     env.emplace("ELMHOST_BATCH_PROGRAM", "");
-    return Elm({"run", "ELMCoexistenceAdminCmd", "--session", m_session, "--script", script, "--events", Events()},
-               std::move(env));
-  }
-  std::string Events() const { return (m_dir / "events.jsonl").string(); }
-  std::vector<nlohmann::json> EventLines() const {
-    std::vector<nlohmann::json> out;
-    std::ifstream in(Events());
-    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
-    return out;
+    return Elm(
+        {"run", "ELMCoexistenceAdminCmd", "--session", m_session, "--script", script, "--events", EventsFile()},
+        std::move(env));
   }
 };
 

@@ -1,6 +1,7 @@
 #include "ElmFixture.h"
 
 #include <cstdlib>
+#include <sstream>
 
 namespace elmtest {
 
@@ -28,7 +29,13 @@ ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std
   return RunProcess(ELM_EXE, args, base);
 }
 
-std::string ElmFixture::StartServer() {
+std::string ElmFixture::StartServer(const std::vector<std::string>& seeds) {
+  if (!seeds.empty()) {
+    std::vector<std::string> args{"seed", "--db", (m_dir / "pdm.db").string()};
+    args.insert(args.end(), seeds.begin(), seeds.end());
+    ProcessResult seeded = RunProcess(ELM_SERVER_EXECUTABLE, args);
+    EXPECT_EQ(seeded.exitCode, 0) << seeded.err;
+  }
   m_server = std::make_unique<ServerProcess>(
       std::vector<std::string>{"--db", (m_dir / "pdm.db").string(), "--listen", "127.0.0.1:0", "--quiet"},
       (m_dir / "server.log").string());
@@ -39,6 +46,13 @@ void ElmFixture::EditSession(const std::string& field, const nlohmann::ordered_j
   auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
   doc[field] = value;
   WriteFile("session.json", doc.dump(2));
+}
+
+std::vector<nlohmann::json> ElmFixture::EventLines() const {
+  std::vector<nlohmann::json> out;
+  std::istringstream in(ReadFile(EventsFile()));
+  for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+  return out;
 }
 
 std::string ElmFixture::SessionAttribute(const std::string& objectId, const std::string& attribute) const {

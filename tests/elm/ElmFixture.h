@@ -28,8 +28,13 @@ protected:
   /// Sets one top-level field of the working session file.
   void EditSession(const std::string& field, const nlohmann::ordered_json& value) const;
   /// Starts elm-server on a free loopback port with a database of the test
-  /// folder; the URL it listens on, empty when it did not start.
-  std::string StartServer();
+  /// folder, seeded first from these files; the URL it listens on, empty
+  /// when it did not start.
+  std::string StartServer(const std::vector<std::string>& seeds = {});
+  /// The file a run given `--events EventsFile()` writes its events to, and
+  /// those events, one JSON object a line.
+  std::string EventsFile() const { return (m_dir / "events.jsonl").string(); }
+  std::vector<nlohmann::json> EventLines() const;
   /// The value of an attribute of an object in the session file on disk.
   std::string SessionAttribute(const std::string& objectId, const std::string& attribute) const;
 

@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
 
 using testing::HasSubstr;
 
@@ -19,19 +18,15 @@ class ElmProcessStatus : public elmtest::ElmFixture {};
 TEST_F(ElmProcessStatus, TheExampleScriptReadsTheUsersProcessesFromElmServer) {
   const std::string examples = std::string(ELM_SOURCE_DIR) + "/examples/";
   fs::copy_file(examples + "sessions/bicycle.json", m_session, fs::copy_options::overwrite_existing);
-  const std::string db = (m_dir / "pdm.db").string();
   std::string extra = WriteFile("extra.xml", R"(<ElmServerSeed>
     <Process User="demo" Activity="Sync" Status="Queued"/>
     <Process User="someone else" Activity="Hidden" Status="Finished"/>
     <Process User="demo" Activity="Übertragung" Status="Fehler" Description="Käfig &lt;B&gt;" ErrorMsg="Zeile 1&#10;Zeile 2"/>
   </ElmServerSeed>)");
-  auto seeded = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, {"seed", "--db", db, examples + "server/demo-seed.xml", extra});
-  ASSERT_EQ(seeded.exitCode, 0) << seeded.err;
-  std::string url = StartServer();
+  std::string url = StartServer({examples + "server/demo-seed.xml", extra});
   ASSERT_FALSE(url.empty());
-  std::string events = (m_dir / "events.jsonl").string();
   auto r = Elm({"run", "ELMProcessStatusCmd", "--session", m_session, "--script",
-                  examples + "scripts/process-status.json", "--events", events},
+                  examples + "scripts/process-status.json", "--events", EventsFile()},
                  {{"ELM_SERVER_URL", url}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind("[request] POST " + url + "ELMRequest: status 200\n"
@@ -55,9 +50,7 @@ TEST_F(ElmProcessStatus, TheExampleScriptReadsTheUsersProcessesFromElmServer) {
                                "[request] POST " + url + "ELMRequest: status 200\n"
                                "[action] step 3: press CloseButton in process_status\n"
                                "[dialog] process_status closed\n"));
-  std::ifstream in(events);
-  std::vector<nlohmann::json> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  std::vector<nlohmann::json> lines = EventLines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0]["event"], "request");
   EXPECT_THAT(lines[0]["request"].get<std::string>(),

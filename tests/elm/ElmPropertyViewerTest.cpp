@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
-#include <fstream>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -21,9 +20,9 @@ protected:
     session["selection"] = selection;
     session["options"]["failingServices"] = failing;
     WriteFile("session.json", session.dump(2));
-    return Elm({"run", "ELMShowPropertyViewerWindowCmd", "--session", m_session, "--events", Events()}, std::move(env));
+    return Elm({"run", "ELMShowPropertyViewerWindowCmd", "--session", m_session, "--events", EventsFile()},
+               std::move(env));
   }
-  std::string Events() const { return (m_dir / "events.jsonl").string(); }
 };
 
 TEST_F(ElmPropertyViewer, ShowsTheStoredValuesAsTheyAreAndPrintsTheTypeTreeOnlyWhenAsked) {
@@ -32,10 +31,9 @@ TEST_F(ElmPropertyViewer, ShowsTheStoredValuesAsTheyAreAndPrintsTheTypeTreeOnlyW
   EXPECT_EQ(r.out.rfind("(1)+ <PLMEntity>  (PLM Entity)\n(2)+   <PLMCoreReference>  (Core Reference)\n", 0), 0u)
       << r.out;
   EXPECT_THAT(r.out, HasSubstr("(1)- <PLMEntity>  (PLM Entity)\n"));
-  std::ifstream in(Events());
-  std::string first;
-  ASSERT_TRUE(std::getline(in, first));
-  Json open = Json::parse(first);
+  auto events = EventLines();
+  ASSERT_FALSE(events.empty());
+  const nlohmann::json& open = events[0];
   ASSERT_EQ(open["event"], "dialog-open");
   EXPECT_EQ(open["widgets"][0]["state"]["text"],
             "\n' PLM_ExternalID'\t<Character string> -> \t'prd-pump'"

@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -38,8 +37,7 @@ long long TrailingNumber(const std::string& s) {
 
 // The first run also writes its events: one JSON object per request, save and box.
 TEST_F(ElmRun, TwoRunsGiveTwoSuccessiveNumbersTheSecondForTheFirst) {
-  std::string events = (m_dir / "events.jsonl").string();
-  auto first = Run({"--events", events});
+  auto first = Run({"--events", EventsFile()});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   std::string number1 = SessionAttribute("part", "PLM_ExternalID");
   EXPECT_NE(number1, "prd-part");
@@ -48,9 +46,7 @@ TEST_F(ElmRun, TwoRunsGiveTwoSuccessiveNumbersTheSecondForTheFirst) {
                                    "  text:   ELMSetPartNumberFromExtPdmCmd MsgFinishedOK\n"
                                    "  answer: OK\n"));
   EXPECT_THAT(first.out, HasSubstr("[save] part: saved\n"));
-  std::ifstream in(events);
-  std::vector<nlohmann::json> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  std::vector<nlohmann::json> lines = EventLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0]["event"], "request");
   EXPECT_EQ(lines[0]["method"], "POST");

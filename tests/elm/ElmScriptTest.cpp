@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
-#include <fstream>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -22,21 +21,14 @@ protected:
     args.insert(args.end(), extra.begin(), extra.end());
     return Elm(args, std::move(env));
   }
-  std::vector<nlohmann::json> Events(const std::string& path) const {
-    std::vector<nlohmann::json> out;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
-    return out;
-  }
 };
 
 TEST_F(ElmScript, AboutChecksTheServerFromAScriptAndEveryStepIsPrintedAndLogged) {
   std::string url = StartServer();
   ASSERT_FALSE(url.empty());
-  std::string events = (m_dir / "events.jsonl").string();
   auto r = About(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}, "OK",
                     {"dialog": "oak_about", "button": "Close"}])",
-                 {{"ELM_SERVER_URL", url}}, {"--events", events});
+                 {{"ELM_SERVER_URL", url}}, {"--events", EventsFile()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string expected =
       "[dialog] oak_about opened\n"
@@ -55,7 +47,7 @@ TEST_F(ElmScript, AboutChecksTheServerFromAScriptAndEveryStepIsPrintedAndLogged)
                                "[dialog] oak_about closed\n"));
   EXPECT_THAT(r.out, Not(HasSubstr("(open)")));
 
-  std::vector<nlohmann::json> lines = Events(events);
+  std::vector<nlohmann::json> lines = EventLines();
   std::vector<std::string> kinds;
   for (const auto& e : lines) kinds.push_back(e["event"]);
   EXPECT_EQ(kinds, (std::vector<std::string>{"dialog-open", "dialog-action", "request", "box", "dialog-action",
