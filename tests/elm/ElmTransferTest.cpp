@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 
-#include <regex>
 #include <sstream>
 
 using testing::HasSubstr;
@@ -80,39 +79,6 @@ TEST_F(ElmTransfer, EachKindOfObjectReachesTheServerThroughItsDialog) {
                 "\ttrue\ttrue\tfalse\tfalse\tfalse",
                 "3\to'neil & co\tBookmark\tWorkspace\tCity bikes\t1\t-1\tfalse\ttrue\tfalse\ttrue\tfalse",
             }));
-}
-
-// A transfer leaves a process on the server that the process status command
-// of the same user lists; a client that cannot read its login sends and asks
-// as the empty user, and sees only what it sent that way.
-TEST_F(ElmTransfer, EachTransferShowsAsAProcessOfItsUser) {
-  ASSERT_EQ(Send("node-frame", "transfer-product.json").exitCode, 0);
-  EditSession("options", {{"failingServices", {"GetSecurityParameters"}}});
-  auto anonymous = Send("folder-bikes", "transfer-folder.json");
-  ASSERT_EQ(anonymous.exitCode, 0) << anonymous.out << anonymous.err;
-  auto rows = Transfers();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_THAT(rows[1], testing::StartsWith("2\t\tFolder\t"));
-
-  auto processLines = [&] {
-    auto r = Elm({"run", "ELMProcessStatusCmd", "--session", m_session}, {{"ELM_SERVER_URL", m_url}});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::vector<std::string> lines;
-    std::istringstream in(r.out);
-    // Start and end are the time the server recorded the transfer.
-    const std::regex time("\\| [0-9T:Z-]+ \\| [0-9T:Z-]+ \\|");
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind("      line ", 0) == 0) lines.push_back(std::regex_replace(line, time, "| T | T |"));
-    return lines;
-  };
-  EXPECT_THAT(processLines(),
-              testing::ElementsAre("      line 0: Transfer to Teamcenter | Finished | Folder fld-bicycles A "
-                                   "(ENOFLD_FolderRootReference), expand level -1, forced, removing vanished "
-                                   "children | T | T |  | "));
-  EditSession("options", nlohmann::ordered_json::object());
-  EXPECT_THAT(processLines(),
-              testing::ElementsAre("      line 0: Transfer to Teamcenter | Finished | VPMReference prd-frame A "
-                                   "(VPMReference), expand level 2, removing vanished children | T | T | demo | "));
 }
 
 }  // namespace

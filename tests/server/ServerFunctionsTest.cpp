@@ -272,7 +272,10 @@ TEST_F(ServerFunctions, ProcessInfoListsOnlyTheUsersProcessesWithAllSevenTexts) 
 
 TEST_F(ServerFunctions, ClientWithoutALoginTransfersAndListsUnderTheEmptyUser) {
   givenSeed(R"(<ElmServerSeed><Process User="jdoe" Activity="Transfer" Status="Failed"/></ElmServerSeed>)");
-  ELMRequestXml sent = Answer("SendEnoviaObjectToTC", TransferAttrs(""));
+  Attrs forced = TransferAttrs("");
+  for (auto& [name, value] : forced)
+    if (name == "force") value = "true";
+  ELMRequestXml sent = Answer("SendEnoviaObjectToTC", forced);
   EXPECT_FALSE(ErrorsOf(sent).any);
   EXPECT_EQ(MessagesOf(sent).texts, std::vector<std::string>{"Transfer 1 of PRD-1000 recorded without a user name."});
   ASSERT_EQ(server.Store().Transfers().size(), 1u);
@@ -282,6 +285,9 @@ TEST_F(ServerFunctions, ClientWithoutALoginTransfersAndListsUnderTheEmptyUser) {
   EXPECT_FALSE(ErrorsOf(processes).any);
   EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Activity"), std::vector<std::string>{"Transfer to Teamcenter"});
   EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "User"), std::vector<std::string>{""});
+  EXPECT_EQ(AttributeOfNodes(processes, "/*/Response/*/PD", "Description"),
+            std::vector<std::string>{"VPMReference PRD-1000 A (VPMReference), expand level -1, forced, removing vanished "
+                                     "children, substructures in parallel"});
   ELMRequestXml other = Answer("GetProcessInfoForUser", {{"USER", "jdoe"}});
   EXPECT_EQ(AttributeOfNodes(other, "/*/Response/*/PD", "Status"), std::vector<std::string>{"Failed"});
 }
