@@ -76,14 +76,9 @@ TEST(CommandLineParsing, BadArgumentsSayWhatIsWrong) {
   EXPECT_EQ(ParseError({"start"}), "unknown command \"start\"; commands are serve, seed, list and set");
   EXPECT_EQ(ParseError({"list", "users"}), "list needs one of numbers, transfers, processes, structures, settings");
   EXPECT_EQ(ParseError({"seed", "--listen", "127.0.0.1:1", "a.xml"}), "--listen applies only when serving");
-  EXPECT_EQ(ParseError({"--listen", "0.0.0.0:8080"}),
-            "--listen 0.0.0.0:8080 is not a loopback address; elm-server has no authentication, so listening where other "
-            "machines reach it needs --allow-remote");
+  // Addresses beyond loopback and unknown settings: their texts are the torture run's, from the executable.
   EXPECT_EQ(ParseError({"--listen", "plm.example.com:80"}).substr(0, 45), "--listen plm.example.com:80 is not a loopback");
   EXPECT_EQ(ParseError({"set", "--allow-remote", "UseBookmark", "true"}), "--allow-remote applies only when serving");
-  EXPECT_EQ(ParseError({"set", "usebookmark", "true"}),
-            "unknown setting \"usebookmark\"; the settings are Show3DXSendConfigurationEnabled, UseBookmark, "
-            "PartNumberPrefix, PartNumberDigits, NamesListForm");
   CommandLine cmd;
   std::string error;
   for (const char* loopback : {"127.0.0.1:0", "127.8.9.10:0", "localhost:0", "[::1]:0", "[::ffff:127.0.0.1]:0"})
