@@ -12,23 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ElmNamedStructure : public elmtest::ElmFixture {
-protected:
-  std::string Seed(const std::vector<std::string>& files) {
-    const std::string db = (m_dir / "pdm.db").string();
-    std::vector<std::string> args{"seed", "--db", db};
-    args.insert(args.end(), files.begin(), files.end());
-    auto seeded = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, args);
-    EXPECT_EQ(seeded.exitCode, 0) << seeded.err;
-    return StartServer();
-  }
-  std::vector<nlohmann::json> Events(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-  }
-};
+using ElmNamedStructure = elmtest::ElmFixture;
 
 /// The example: the chassis reduced to its front axle by the structure that
 /// elm-server keeps for it; elm shows the removal and the tree left.
@@ -37,11 +21,10 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
   fs::copy_file(examples + "sessions/chassis.json", m_session, fs::copy_options::overwrite_existing);
   const std::string before = WriteFile("before.json", "");
   fs::copy_file(m_session, before, fs::copy_options::overwrite_existing);
-  const std::string url = Seed({examples + "server/demo-seed.xml"});
+  const std::string url = StartServer({examples + "server/demo-seed.xml"});
   ASSERT_FALSE(url.empty());
-  const std::string events = (m_dir / "events.jsonl").string();
   auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script",
-                examples + "scripts/named-structure-front-axle.json", "--events", events},
+                examples + "scripts/named-structure-front-axle.json", "--events", EventsFile()},
                {{"ELM_SERVER_URL", url}, {"ELMHOST_CATALOG_PATH", std::string(ELM_SOURCE_DIR) + "/resources/msg"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("[tree] 2 branches removed (7 nodes): n-rear-axle, n-frame\n"));
@@ -54,7 +37,7 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
       << r.out;
   EXPECT_THAT(r.out, HasSubstr("The named structure has been restored."));
 
-  auto lines = Events(events);
+  auto lines = EventLines();
   std::vector<std::string> names;
   for (const auto& e : lines) names.push_back(e["event"]);
   auto tree = std::find(names.begin(), names.end(), "tree");
@@ -76,14 +59,13 @@ TEST_F(ElmNamedStructure, AHundredThousandLevelsDeepProductIsReducedThroughTheSe
                                                      "--name", "Tiefe <über> & mehr", "--session", m_session,
                                                      "--seed", seed});
   ASSERT_EQ(generated.exitCode, 0) << generated.err;
-  const std::string url = Seed({seed});
+  const std::string url = StartServer({seed});
   ASSERT_FALSE(url.empty());
   const std::string script = WriteFile("script.json", R"([
     {"dialog": "oak_names_select", "pick": "OakNameSelector", "text": "Tiefe <über> & mehr"},
     {"dialog": "oak_names_select", "button": "OK"},
     {"dialog": "oak_named_structure_infos", "button": "Close"}])");
-  const std::string events = (m_dir / "events.jsonl").string();
-  auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script", script, "--events", events},
+  auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script", script, "--events", EventsFile()},
                {{"ELM_SERVER_URL", url}});
   ASSERT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
   EXPECT_THAT(r.out, HasSubstr("[tree] 1 branch removed (1 node): n99999\n"));
