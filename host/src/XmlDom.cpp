@@ -99,63 +99,6 @@ using DocPtr = std::shared_ptr<DocData>;
 
 CATUnicodeString text(const char* s) { return CATUnicodeString(s); }
 
-/// Node handles a thread let go, kept for its next ones: walks of large
-/// answers make and drop a handle for every node they pass, and the general
-/// allocator would see each of them.
-#if defined(__SANITIZE_ADDRESS__)
-#define ELM_KEEP_HANDLES 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ELM_KEEP_HANDLES 0
-#endif
-#endif
-#ifndef ELM_KEEP_HANDLES
-#define ELM_KEEP_HANDLES 256
-#endif
-
-struct HandlePool {
-  // Under the address sanitizer handles go back to the heap at once, where
-  // a use after the last release is seen.
-  static constexpr std::size_t kKeep = ELM_KEEP_HANDLES;
-  void* head = nullptr;
-  std::size_t count = 0;
-  ~HandlePool();
-};
-thread_local HandlePool t_handles;
-// Read after t_handles is gone, in the handles a thread's last destructors
-// release: plain data stays readable for the thread's whole life.
-thread_local bool t_handlesGone = false;
-
-HandlePool::~HandlePool() {
-  t_handlesGone = true;
-  while (head) {
-    void* next = *static_cast<void**>(head);
-    ::operator delete(head);
-    head = next;
-  }
-}
-
-void* TakeHandle(std::size_t size) {
-  if (!t_handlesGone && t_handles.head) {
-    void* p = t_handles.head;
-    t_handles.head = *static_cast<void**>(p);
-    --t_handles.count;
-    return p;
-  }
-  return ::operator new(size);
-}
-
-void GiveHandle(void* p) {
-  if (!p) return;
-  if (ELM_KEEP_HANDLES == 0 || t_handlesGone || t_handles.count >= HandlePool::kKeep) {
-    ::operator delete(p);
-    return;
-  }
-  *static_cast<void**>(p) = t_handles.head;
-  t_handles.head = p;
-  ++t_handles.count;
-}
-
 class DomNode final : public CATIDOMElement, public CATIDOMText, public CATIDOMDocument, public CATIXMLXPathFactory {
 public:
   DomNode(DocPtr doc, pugi::xml_node node, pugi::xml_attribute attr = {})
@@ -164,16 +107,6 @@ public:
     // An element created and never appended goes with its creator's handle.
     if (m_orphan && m_doc->orphans.erase(m_node.internal_object())) m_doc->doc.remove_child(m_node);
   }
-
-  static void* operator new(std::size_t size) { return TakeHandle(size); }
-  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-      return TakeHandle(size);
-    } catch (...) {
-      return nullptr;
-    }
-  }
-  static void operator delete(void* p) noexcept { GiveHandle(p); }
 
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;

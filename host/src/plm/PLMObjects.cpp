@@ -241,18 +241,11 @@ HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUn
 
 HRESULT PLMObject::AttributeValueList(const CATListValCATUnicodeString& names,
                                       CATListValCATUnicodeString& values) const {
-  // All or nothing. Walks of large trees ask every node for a name or
-  // two: those are looked up once, the rare longer lists twice.
-  constexpr int kFew = 4;
-  const PLMAttribute* found[kFew];
-  const bool few = names.Size() <= kFew;
-  for (int i = 1; i <= names.Size(); ++i) {
-    const PLMAttribute* a = Attribute(names[i].Utf8());
-    if (!a) return E_FAIL;
-    if (few) found[i - 1] = a;
-  }
-  for (int i = 1; i <= names.Size(); ++i) {
-    const PLMAttribute* a = few ? found[i - 1] : Attribute(names[i].Utf8());
+  // All or nothing: the names are few, so they are simply looked up twice.
+  for (const CATUnicodeString& name : names)
+    if (!Attribute(name.Utf8())) return E_FAIL;
+  for (const CATUnicodeString& name : names) {
+    const PLMAttribute* a = Attribute(name.Utf8());
     values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
   }
   return S_OK;
