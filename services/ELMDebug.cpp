@@ -40,22 +40,24 @@ void ELMDebug::Open() {
     else if (value && std::strcmp(value, "ONT") == 0)
       s_iDebug = 2;
   }
-  if (s_iDebug == 1) {
-    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, ") start");
-  } else if (s_iDebug == 2) {
+  // Any level but off and profiling writes the scope lines: a sibling
+  // library may set a level of its own; inline lines stay at 1 only.
+  if (s_iDebug == 2) {
     char key[2048];
     profilerKey(key, m_pName, m_iLine);
     ELMPerformance::EnterMethod(key);
+  } else if (s_iDebug != 0) {
+    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, ") start");
   }
 }
 
 void ELMDebug::Close() {
-  if (s_iDebug == 1) {
-    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, m_iFailed ? ") end  " : ") end OK");
-  } else if (s_iDebug == 2) {
+  if (s_iDebug == 2) {
     char key[2048];
     profilerKey(key, m_pName, m_iLine);
     ELMPerformance::LeaveMethod(key);
+  } else if (s_iDebug != 0) {
+    emit(" ELM: ", m_pName ? m_pName : "", "(", m_iLine, m_iFailed ? ") end  " : ") end OK");
   }
 }
 

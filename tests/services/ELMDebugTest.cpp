@@ -83,3 +83,16 @@ TEST(ELMDebugTrace, VariableIsReadOnceByTheFirstScope) {
   EXPECT_EQ(on.out, " ELM: Sample::Ok(7) start\n ELM: Sample::Ok(7) end OK\n"
                     " ELM: Sample::Ok(7) start\n ELM: Sample::Ok(7) end OK\n");
 }
+
+TEST(ELMDebugTrace, ALevelSetByASiblingWritesScopesButNoInlineLines) {
+  // The level is public: a sibling library may set one the variable never
+  // gives. Scopes then trace; failure points and notes stay at level 1 only.
+  auto r = elmtest::RunInChild({{"ELM_DEBUG", elmtest::kUnset}}, [] {
+    succeedingOperation();  // settles the level from the (unset) variable
+    ELMDebug::s_iDebug = 3;
+    failingOperation();
+    return 0;
+  });
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, " ELM: Sample::Fail(100) start\n ELM: Sample::Fail(100) end OK\n");
+}
