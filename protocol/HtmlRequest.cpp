@@ -111,9 +111,11 @@ std::uint32_t applyTimeouts(HINTERNET client) {
 // be opened.
 bool openRequest(ExchangeHandles& handles, const ELMServerSettings::Address& address, const wchar_t* wideHost,
                  std::uint32_t exchangeLimitMs) {
-  // A port number outside the 16 bits of a port names no server: the
-  // connection fails instead of reaching whatever the truncated number names.
-  if (address.port > 0 && address.port <= 65535)
+  // A number above the 16 bits of a port names no server: the connection
+  // fails instead of reaching whatever the truncated number names. A
+  // negative one goes to the connection as its 16 bits, as the port type
+  // takes it (-1 is 65535).
+  if (address.port <= 65535)
     handles.connection.Reset(
         WinHttpConnect(handles.client.Get(), wideHost, static_cast<INTERNET_PORT>(address.port), 0));
   if (!handles.connection) return false;

@@ -143,6 +143,19 @@ TEST_F(HtmlRequestTrace, EachChunkIsNotedAsItArrives) {
                                          }));
 }
 
+// A port read as a negative number goes to the connection as its 16 bits
+// (-1 is 65535), so the request is opened; one past 16 bits opens nothing.
+TEST_F(HtmlRequestTrace, NegativePortIsTakenAsItsSixteenBitsAndAnOverlongOneIsNot) {
+  const std::string start = "  ELMDBX (#): ******* Answer from WinHttp Start *******";
+  auto negative = RunTraced("http://127.0.0.1:-1");
+  EXPECT_TRUE(containsInOrder(negative.out, {"  ELMDBX (#): using server Port -1", start})) << negative.out;
+  auto overlong = RunTraced("http://127.0.0.1:70000");
+  EXPECT_EQ(1, overlong.exitCode);
+  const auto lines = traceLines(overlong.out);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  ELMDBX (#): using server Port 70000"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), start), lines.end()) << overlong.out;
+}
+
 TEST_F(HtmlRequestTrace, SilentServerFailsAfterTheReceiveTimeoutAndNotesIt) {
   elmtest::IdleListener silent;
   const auto start = std::chrono::steady_clock::now();
