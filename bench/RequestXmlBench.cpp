@@ -82,8 +82,9 @@ void BM_PugixmlParseOf10MB(benchmark::State& state) {
   const std::string& bytes = largeAnswer();
   for (auto _ : state) {
     pugi::xml_document doc;
-    pugi::xml_parse_result r =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
+    pugi::xml_parse_result r = doc.load_buffer(
+        bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi,
+        pugi::encoding_utf8);
     if (!r) {
       state.SkipWithError("pugixml failed");
       break;

@@ -195,7 +195,8 @@ void BM_PugixmlInPlacePeakMemory(benchmark::State& state) {
     std::string text;
     generate(shape, kAnswerBytes, [&](const std::string& piece) { text += piece; });
     pugi::xml_document doc;
-    return doc.load_buffer_inplace(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata,
+    return doc.load_buffer_inplace(text.data(), text.size(),
+                                   pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi,
                                    pugi::encoding_utf8)
                ? text.size()
                : 0;

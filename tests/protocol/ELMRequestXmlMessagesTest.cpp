@@ -101,10 +101,11 @@ TEST_F(ResponseMessages, ErrorsAreReadAtTheRootOrInTheResponseWithTheirCodesAndT
 TEST_F(ResponseMessages, ErrorWithoutTextGivesACodeOnlyAndTheTranslationFails) {
   givenAnswer(
       "<ELM><Response><Error code=\"12\"/><Error code=\"13\"><Detail/>text after a child</Error>"
+      "<Error code=\"15\"><!-- a comment is a node too -->text after a comment</Error>"
       "<Error code=\"14\">kept</Error></Response></ELM>");
   Collected plain = errors(doc);
   EXPECT_EQ(plain.rc, S_OK);
-  EXPECT_EQ(plain.codes.Size(), 3);
+  EXPECT_EQ(plain.codes.Size(), 4);
   ASSERT_EQ(plain.texts.Size(), 1);
   EXPECT_EQ(plain.texts[1], "kept");
 

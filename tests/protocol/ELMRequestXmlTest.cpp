@@ -111,8 +111,12 @@ TEST(ELMRequestXmlResponse, WellFormedAnswerWithoutResponseIsNotAParseFailure) {
 }
 
 TEST(ELMRequestXmlResponse, MalformedTextFailsAndLeavesNoDocument) {
+  // Beside what no parser takes, what a lenient one would: an HTML entity,
+  // text or a second element outside the root, a reference to a character
+  // XML does not have, a reference left open.
   for (const char* bad : {"", "<html><body><p>Proxy error<br></body></html>", "not xml at all", "<ELM><Response>",
-                          "   "}) {
+                          "   ", "<html><body>Bad&nbsp;Gateway</body></html>", "<ELM/><Response/>", "<ELM/>trailing",
+                          "leading<ELM/>", "<ELM>&#0;</ELM>", "<ELM>&#xD800;</ELM>", "<ELM a=\"&amp\"/>"}) {
     givenResponse r(bad);
     EXPECT_EQ(r.rc, E_FAIL) << bad;
     EXPECT_TRUE(!r.doc.GetDocument()) << bad;
@@ -120,6 +124,20 @@ TEST(ELMRequestXmlResponse, MalformedTextFailsAndLeavesNoDocument) {
     EXPECT_EQ(r.doc.GetXml(text), E_FAIL) << bad;
     CATIDOMNodeList_var nodes;
     EXPECT_EQ(r.doc.GetNodesForXPath("/*", nodes), E_FAIL) << bad;
+  }
+}
+
+TEST(ELMRequestXmlResponse, WellFormedFormsAroundTheRootAndTheirAmpersandsAreTaken) {
+  for (const char* good : {
+           "\xEF\xBB\xBF \n<?xml version=\"1.0\"?>\n<!-- a & b --><ELM><Response/></ELM>\n<!-- end -->\n",
+           "<ELM><Response><![CDATA[a & b]]><?note x & y?><!-- & --></Response></ELM>",
+           "<ELM><Response a=\"&lt;&gt;&amp;&apos;&quot;&#65;&#x1F600;\"/></ELM>",
+           "<!DOCTYPE ELM [<!ENTITY % p \"x\"><!ENTITY co \"Oak & Co\">]><ELM><Response a=\"&co;\"/></ELM>"}) {
+    givenResponse r(good);
+    EXPECT_EQ(r.rc, S_OK) << good;
+    CATIDOMElement_var resp;
+    EXPECT_EQ(r.doc.GetResponse(resp), S_OK) << good;
+    EXPECT_TRUE(!!resp) << good;
   }
 }
 
