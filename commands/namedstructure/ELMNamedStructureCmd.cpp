@@ -62,6 +62,60 @@ CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
   return std::move(values[1]);
 }
 
+// Steps of the command's stages, not operations of their own: they write
+// no trace lines besides those of the stage that runs them.
+
+/// The root component's "PLM_ExternalID"; fails when it cannot be read or is empty.
+HRESULT ReadRootIdentifier(const CATIPLMComponent_var& root, CATUnicodeString& identifier) {
+  identifier = CATUnicodeString();
+  if (!root) return E_FAIL;
+  HRESULT rc = CATCkeObjectAttrReadServices::ShowAttributeValue(CATICkeObject_var(root), kExternalId,
+                                                                identifier);
+  if (SUCCEEDED(rc) && identifier.IsNull()) rc = E_FAIL;
+  return rc;
+}
+
+/// The report dialog with the status line, an empty line and the lines.
+void ShowReport(bool succeeded, CATListValCATUnicodeString& lines) {
+  CATApplicationFrame* frame = CATApplicationFrame::GetFrame();
+  CATDlgWindow* document = frame ? frame->GetApplicationDocument() : nullptr;
+  if (!document) return;
+  // The document window owns the report, which outlives the command.
+  auto* dialog = new ELMNamedStructureInfoDialog(document, "oak_named_structure_infos");
+  dialog->Build();
+  lines.InsertAt(1, CATUnicodeString());
+  lines.InsertAt(1, succeeded ? kCatalog.Message("MsgFinishedOK", nullptr, 0, "ELMNamedStructureCmd MsgFinishedOK")
+                              : kCatalog.Message("MsgFailed", nullptr, 0, "ELMNamedStructureCmd MsgFailed"));
+  dialog->AddMessages(lines);
+  dialog->SetVisibility(CATDlgShow);
+}
+
+/// Selects the occurrences of removals in the editor and starts the host's
+/// remove-branch command on them; gives up the removals' references.
+void RemoveBranches(CATFrmEditor* editor, CATListPtrCATIPLMNavOccurrence& removals) {
+  CATPathElement active(editor->GetUIActiveObject());
+  if (CATCSO* cso = editor->GetCSO()) {
+    cso->Empty(1);
+    for (CATIPLMNavOccurrence*& occurrence : removals) {
+      if (!occurrence) continue;
+      CATIBuildPath* builder = nullptr;
+      if (SUCCEEDED(occurrence->QueryInterface(CATIBuildPath::ClassId(), reinterpret_cast<void**>(&builder))) &&
+          builder) {
+        CATPathElement* path = nullptr;
+        if (SUCCEEDED(builder->ExtractPathElement(&active, path)) && path) {
+          cso->AddElement(path, 1);
+          path->Release();
+        }
+        builder->Release();
+      }
+      occurrence->Release();
+      occurrence = nullptr;
+    }
+    removals.RemoveAll();
+  }
+  CATAfrStartCommand("CATImmRemoveBranchCmd");
+}
+
 }  // namespace
 
 ELMNamedStructureCmd::ELMNamedStructureCmd() : CATCommand("ELMNamedStructureCmd", CATCommandModeExclusive) {
@@ -90,29 +144,7 @@ void ELMNamedStructureCmd::CancelCommand() {
   RequestDelayedDestruction();
 }
 
-HRESULT ELMNamedStructureCmd::ReadRootIdentifier(CATUnicodeString& identifier) {
-  identifier = CATUnicodeString();
-  if (!m_spRootComponent) return E_FAIL;
-  HRESULT rc = CATCkeObjectAttrReadServices::ShowAttributeValue(CATICkeObject_var(m_spRootComponent), kExternalId,
-                                                                identifier);
-  if (SUCCEEDED(rc) && identifier.IsNull()) rc = E_FAIL;
-  return rc;
-}
 
-void ELMNamedStructureCmd::ShowReport(bool succeeded, CATListValCATUnicodeString& lines) {
-  ELM_SCOPE("ELMNamedStructureCmd::ShowReport");
-  CATApplicationFrame* frame = CATApplicationFrame::GetFrame();
-  CATDlgWindow* document = frame ? frame->GetApplicationDocument() : nullptr;
-  if (!document) return;
-  // The document window owns the report, which outlives the command.
-  auto* dialog = new ELMNamedStructureInfoDialog(document, "oak_named_structure_infos");
-  dialog->Build();
-  lines.InsertAt(1, CATUnicodeString());
-  lines.InsertAt(1, succeeded ? kCatalog.Message("MsgFinishedOK", nullptr, 0, "ELMNamedStructureCmd MsgFinishedOK")
-                              : kCatalog.Message("MsgFailed", nullptr, 0, "ELMNamedStructureCmd MsgFailed"));
-  dialog->AddMessages(lines);
-  dialog->SetVisibility(CATDlgShow);
-}
 
 CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) {
   ELM_SCOPE("ELMNamedStructureCmd::Activate");
@@ -139,7 +171,7 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
     if (!m_spRootComponent) return false;
 
     CATUnicodeString rootId;
-    if (FAILED(ReadRootIdentifier(rootId))) {
+    if (FAILED(ReadRootIdentifier(m_spRootComponent, rootId))) {
       messages.Append(kCatalog.Message("RootNotExpanded", nullptr, 0, "RootNotExpanded"));
       return true;
     }
@@ -202,7 +234,7 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
   auto stage = [&]() -> bool {
     if (!m_spRootComponent || name.IsNull()) return false;
     CATUnicodeString rootId;
-    if (FAILED(ReadRootIdentifier(rootId))) {
+    if (FAILED(ReadRootIdentifier(m_spRootComponent, rootId))) {
       ELM_FAIL_POINT();
       return false;
     }
@@ -233,8 +265,9 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
     }
 
     CATIPLMNavOccurrence_var occurrence(m_spRootComponent);
-    ELMNamedStructureObject* top = structure ? structure->GetElement(1) : nullptr;
-    if (!occurrence || !top) return false;
+    if (!occurrence || !structure) return false;
+    ELMNamedStructureObject* top = structure->GetElement(1);
+    if (!top) return false;
 
     SilverBrowseOccurrence(occurrence, top, removals);
 
@@ -252,7 +285,7 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
   };
 
   bool succeeded = stage();
-  if (m_pEditor && removals.Size() > 0) RemoveBranches(removals);
+  if (m_pEditor && removals.Size() > 0) RemoveBranches(m_pEditor, removals);
   for (CATIPLMNavOccurrence* o : removals)
     if (o) o->Release();
   removals.RemoveAll();
@@ -404,27 +437,3 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
   }
 }
 
-void ELMNamedStructureCmd::RemoveBranches(CATListPtrCATIPLMNavOccurrence& removals) {
-  ELM_SCOPE("ELMNamedStructureCmd::RemoveBranches");
-  CATPathElement active(m_pEditor->GetUIActiveObject());
-  if (CATCSO* cso = m_pEditor->GetCSO()) {
-    cso->Empty(1);
-    for (CATIPLMNavOccurrence*& occurrence : removals) {
-      if (!occurrence) continue;
-      CATIBuildPath* builder = nullptr;
-      if (SUCCEEDED(occurrence->QueryInterface(CATIBuildPath::ClassId(), reinterpret_cast<void**>(&builder))) &&
-          builder) {
-        CATPathElement* path = nullptr;
-        if (SUCCEEDED(builder->ExtractPathElement(&active, path)) && path) {
-          cso->AddElement(path, 1);
-          path->Release();
-        }
-        builder->Release();
-      }
-      occurrence->Release();
-      occurrence = nullptr;
-    }
-    removals.RemoveAll();
-  }
-  CATAfrStartCommand("CATImmRemoveBranchCmd");
-}

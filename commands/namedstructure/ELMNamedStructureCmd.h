@@ -47,15 +47,7 @@ public:
   /// The "PLM_ExternalID" of the occurrence's instance, or empty (a root has none).
   CATUnicodeString GetInstanceNameFromOccurrence(CATIPLMNavOccurrence_var& occurrence);
 
-  /// Selects the occurrences of removals in the editor and starts the host's
-  /// remove-branch command on them; gives up the removals' references.
-  void RemoveBranches(CATListPtrCATIPLMNavOccurrence& removals);
-
 private:
-  /// The report dialog with the status line, an empty line and the lines.
-  void ShowReport(bool succeeded, CATListValCATUnicodeString& lines);
-  HRESULT ReadRootIdentifier(CATUnicodeString& identifier);
-
   CATFrmEditor* m_pEditor = nullptr;
   CATIPLMComponent_var m_spRootComponent;
 };

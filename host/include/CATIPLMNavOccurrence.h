@@ -12,16 +12,16 @@ class CATIPLMNavInstance;
 class ExportedByELMHost CATIPLMNavOccurrence : public virtual CATBaseUnknown {
   CATDeclareInterface(CATIPLMNavOccurrence)
 public:
-  /// The PLM object the node shows.
-  virtual HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const;
+  /// Appends the child nodes, in tree order, each with a reference that the
+  /// caller releases.
+  virtual HRESULT ListChildren(CATListPtrCATIPLMNavOccurrence& children) const;
   /// The instance that places the node under its parent; fails for a root node.
   virtual HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const;
+  /// The PLM object the node shows.
+  virtual HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const;
   /// The parent node; fails for a root node.
   virtual HRESULT GetFather(CATIPLMNavOccurrence*& father) const;
   /// Appends the child nodes, in tree order.
   virtual HRESULT ListChildren(CATListValCATBaseUnknown_var& children) const;
-  /// Appends the child nodes, in tree order, each with a reference that the
-  /// caller releases.
-  virtual HRESULT ListChildren(CATListPtrCATIPLMNavOccurrence& children) const;
 };
 using CATIPLMNavOccurrence_var = CATVar<CATIPLMNavOccurrence>;

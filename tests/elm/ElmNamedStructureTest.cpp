@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 
 using testing::HasSubstr;
 
@@ -25,9 +28,24 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
   ASSERT_FALSE(url.empty());
   auto r = Elm({"run", "ELMNamedStructureCmd", "--session", m_session, "--script",
                 examples + "scripts/named-structure-front-axle.json", "--events", EventsFile()},
-               {{"ELM_SERVER_URL", url}, {"ELMHOST_CATALOG_PATH", std::string(ELM_SOURCE_DIR) + "/resources/msg"}});
+               {{"ELM_SERVER_URL", url},
+                {"ELMHOST_CATALOG_PATH", std::string(ELM_SOURCE_DIR) + "/resources/msg"},
+                {"ELM_DEBUG", "ON"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("[tree] 2 branches removed (7 nodes): n-rear-axle, n-frame\n"));
+  // The command traces its own operations only: the report and the branch
+  // removal are steps of its stages, not scopes of their own.
+  const std::set<std::string> operations = {
+      "ELMNamedStructureCmd", "~ELMNamedStructureCmd", "Activate", "Desactivate", "Cancel", "CancelCommand",
+      "ExpandAndFilter", "RetrieveObjectsRecursive", "SilverBrowseOccurrence", "GetPartnumberFromOccurrence",
+      "GetInstanceNameFromOccurrence"};
+  static const std::regex scope(R"(^ ELM: ELMNamedStructureCmd::([A-Za-z~]+)\(\d+\) start$)");
+  std::set<std::string> traced;
+  std::istringstream out(r.out);
+  for (std::string line; std::getline(out, line);)
+    if (std::smatch m; std::regex_match(line, m, scope)) traced.insert(m[1]);
+  EXPECT_TRUE(traced.count("ExpandAndFilter") && traced.count("SilverBrowseOccurrence")) << r.out;
+  for (const std::string& name : traced) EXPECT_TRUE(operations.count(name)) << name;
   EXPECT_THAT(r.out, HasSubstr("[tree] after the run:\n"
                                "  PRD-1000 [n-chassis]\n"
                                "    PRD-1100 (PRD-1100.1) [n-front-axle]\n"
