@@ -90,9 +90,9 @@ HRESULT ELMShowPropertyViewerWindowCmd::GeneratePLMCompAttrDispStrFromNavX(const
   identificator.Attach(rawId);
   if (!identificator) {
     ELM_FAIL_POINT();
-    // The platform may report success without an identificator: there is
-    // still nothing to list, and an empty window would only mislead.
-    return FAILED(rc) ? rc : E_FAIL;
+    // Whatever the request said stands: a success without an identificator
+    // opens the window with nothing in it.
+    return rc;
   }
 
   CATOmbLifeCycleRootsBag bag;
