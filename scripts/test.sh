@@ -49,6 +49,20 @@ run_ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 step "sibling library against the installed package"
 rm -rf build/install build/sibling
 cmake --install build --prefix "$root/build/install" >/dev/null
+# The installed programs run from another prefix than the one they were
+# installed to, finding the plug-in and the host library there.
+mv build/install build/install-moved
+cp examples/sessions/bicycle.json build/installed-run.json
+installed_about=$(cd / && ELM_MODULE=OAK ELMHOST_CATALOG_PATH= "$root/build/install-moved/bin/elm" run ELMAboutCmd \
+  --session "$root/build/installed-run.json" 2>&1 || true)
+mv build/install-moved build/install
+if ! grep -q '"OAK PDM Integration"' <<<"$installed_about"; then
+  echo "the installed elm did not run from its own prefix:"
+  echo "$installed_about"
+  failed=$((failed + 1))
+else
+  passed=$((passed + 1))
+fi
 cmake -S examples/sibling -B build/sibling -DCMAKE_PREFIX_PATH="$root/build/install" -DELM_WARNINGS_AS_ERRORS=ON
 cmake --build build/sibling -j"$jobs"
 run_ctest --test-dir build/sibling --output-on-failure

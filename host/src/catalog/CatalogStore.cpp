@@ -3,6 +3,7 @@
 #include "CATGetEnv.h"
 #include "KeyValueFile.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -10,6 +11,9 @@
 
 #ifndef ELMHOST_DEFAULT_CATALOG_DIRS
 #define ELMHOST_DEFAULT_CATALOG_DIRS ""
+#endif
+#ifndef ELMHOST_LIB_TO_RESOURCES
+#define ELMHOST_LIB_TO_RESOURCES ""
 #endif
 
 namespace elmhost {
@@ -66,7 +70,23 @@ const ParsedFile* load(const std::string& path) {
 std::vector<std::string> CatalogStore::Directories() {
   const char* path = CATGetEnv("ELMHOST_CATALOG_PATH");
   if (path && *path) return splitPath(path);
-  return splitPath(ELMHOST_DEFAULT_CATALOG_DIRS);
+  // The installed resources beside this library come first, wherever the
+  // install went; then those of the configured prefix and of the sources.
+  static const std::vector<std::string> defaults = [] {
+    std::vector<std::string> dirs;
+    Dl_info info{};
+    if (*ELMHOST_LIB_TO_RESOURCES && dladdr(reinterpret_cast<void*>(&CatalogStore::Directories), &info) &&
+        info.dli_fname) {
+      std::string library = info.dli_fname;
+      const std::size_t slash = library.rfind('/');
+      const std::string base = (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/" +
+                               ELMHOST_LIB_TO_RESOURCES;
+      dirs = {base + "/msg", base + "/rsc"};
+    }
+    for (std::string& dir : splitPath(ELMHOST_DEFAULT_CATALOG_DIRS)) dirs.push_back(std::move(dir));
+    return dirs;
+  }();
+  return defaults;
 }
 
 bool CatalogStore::Lookup(const std::string& catalog, const std::string& extension, const std::string& key,

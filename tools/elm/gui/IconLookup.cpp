@@ -2,6 +2,7 @@
 
 #include "CATGetEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -19,7 +20,8 @@ QStringList IconDirectories() {
       dirs << dir << QDir(dir).filePath("icons") << QDir(dir).filePath("../icons");
     }
   }
-  dirs << QString::fromUtf8(ELM_GUI_INSTALLED_ICONS) << QString::fromUtf8(ELM_GUI_SOURCE_ICONS);
+  dirs << QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(ELM_GUI_BIN_TO_ICONS))
+       << QString::fromUtf8(ELM_GUI_INSTALLED_ICONS) << QString::fromUtf8(ELM_GUI_SOURCE_ICONS);
   return dirs;
 }
 
