@@ -186,6 +186,8 @@ private:
 
 /// The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+/// The lines of a text without their line ends; a last line end opens no line.
+std::vector<std::string> Lines(const std::string& text);
 
 /// A self-signed certificate for 127.0.0.1 (and "localhost"), made with the
 /// openssl command into dir: <dir>/cert.pem and <dir>/key.pem. False when
