@@ -162,6 +162,13 @@ void CommandFixture::Prepare(const std::string& className) {
   ASSERT_NE(m_command, nullptr) << className;
 }
 
+void CommandFixture::Restart(const std::function<void(nlohmann::ordered_json&)>& change) {
+  ResetHost();
+  if (m_original) m_json = *m_original;
+  else m_original = m_json;
+  change(m_json);
+}
+
 void CommandFixture::ExpectEveryWayOutEnds(const std::string& className, const std::vector<std::string>& steps) {
   for (const std::string& step : steps) {
     SCOPED_TRACE(step);

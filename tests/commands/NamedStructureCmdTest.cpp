@@ -258,12 +258,9 @@ TEST_F(NamedStructure, FirstStageOutcomesEachGiveTheirReport) {
       {"a root without a PLM identity", [](auto& s) { s["objects"][0]["identificator"] = false; },
        NamesAnswer("A"), false, {kFailed, ""}, 1},
   };
-  const nlohmann::ordered_json original = Session();
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
-    ResetHost();
-    Session() = original;
-    row.change(Session());
+    Restart(row.change);
     m_names = row.names;
     Serve();
     Prepare("ELMNamedStructureCmd");
