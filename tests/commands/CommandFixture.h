@@ -69,8 +69,9 @@ protected:
   /// creates the command (m_command) without starting it.
   void Prepare(const std::string& className);
   /// Prepare, then starts the command as the host does and plays the script
-  /// until it has run out; the run's outcome is in m_played.
-  void Run(const std::string& className);
+  /// until it has run out; the run's outcome is in m_played. A script that
+  /// cannot be played to its end fails the test unless scriptMayFail.
+  void Run(const std::string& className, bool scriptMayFail = false);
   /// Ends the host, session and server of the last run, keeping the files;
   /// the fixture's members end the same way after each test.
   void ResetHost();
