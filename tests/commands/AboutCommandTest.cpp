@@ -34,7 +34,6 @@ protected:
 
 TEST_F(About, TheDialogHoldsItsElevenWidgetsWhereTheyBelong) {
   Run("ELMAboutCmd");
-  ASSERT_TRUE(m_played.ok) << m_played.error;
   EXPECT_THAT(OpenedDialogs(), ElementsAre("oak_about"));
   CATDlgDialog* dialog = Dialog();
   ASSERT_NE(dialog, nullptr);
@@ -108,7 +107,6 @@ TEST_F(About, TheCheckButtonTellsWhetherTheServerAnswersInTheBoxOfItsOutcome) {
   SetScript(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"},
                 {"dialog": "oak_about", "press": "ELMCheckServerButton"}])");
   Run("ELMAboutCmd");
-  ASSERT_TRUE(m_played.ok) << m_played.error;
   auto requests = Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].name, "Test");
@@ -136,7 +134,7 @@ TEST_F(About, EveryWayOfClosingHidesTheDialogAndEndsIt) {
   // The dialog offers Close only: there is no Cancel for a person to press.
   ResetHost();
   SetScript(R"([{"dialog": "oak_about", "button": "Cancel"}])");
-  Run("ELMAboutCmd");
+  Run("ELMAboutCmd", /*scriptMayFail=*/true);
   EXPECT_EQ(m_played.error, "step 1 (press the Cancel button of oak_about): the dialog \"oak_about\" has no Cancel button");
 }
 

@@ -69,11 +69,15 @@ protected:
   /// creates the command (m_command) without starting it.
   void Prepare(const std::string& className);
   /// Prepare, then starts the command as the host does and plays the script
-  /// until it has run out; the run's outcome is in m_played.
-  void Run(const std::string& className);
+  /// until it has run out; the run's outcome is in m_played. A script that
+  /// cannot be played to its end fails the test unless scriptMayFail.
+  void Run(const std::string& className, bool scriptMayFail = false);
   /// Ends the host, session and server of the last run, keeping the files;
   /// the fixture's members end the same way after each test.
   void ResetHost();
+  /// For one row of a table: ResetHost, then the session as it stood at the
+  /// test's first Restart, changed.
+  void Restart(const std::function<void(nlohmann::ordered_json&)>& change);
   /// From a fresh host each time, runs the command with each script step as
   /// its only one: every way out ends the command and leaves no dialog.
   void ExpectEveryWayOutEnds(const std::string& className, const std::vector<std::string>& steps);
@@ -91,6 +95,7 @@ protected:
   std::filesystem::path m_dir{m_scratch.Path()};
   std::filesystem::path m_sessionPath;
   nlohmann::ordered_json m_json;
+  std::optional<nlohmann::ordered_json> m_original;
   std::string m_sessionText;
   std::string m_answer;
   std::function<std::string(const std::string&)> m_answerer;

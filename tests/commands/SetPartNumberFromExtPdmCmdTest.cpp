@@ -38,10 +38,8 @@ protected:
 
   // One row of a table: a fresh host on the original session with the
   // change made, and the two configuration variables set or unset.
-  void RunWith(const nlohmann::ordered_json& original, const Change& change, const char* prefix, const char* maturity) {
-    ResetHost();
-    Session() = original;
-    change(Session());
+  void RunWith(const Change& change, const char* prefix, const char* maturity) {
+    Restart(change);
     prefix ? setenv("ELM_SETPN_PNPREFIX", prefix, 1) : unsetenv("ELM_SETPN_PNPREFIX");
     maturity ? setenv("ELM_SETPN_MATURITY", maturity, 1) : unsetenv("ELM_SETPN_MATURITY");
     Run();
@@ -114,10 +112,9 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
       {"other maturity than configured", [](auto& j) { j["selection"] = {"n-released"}; },
        {WarningBox("maturity refused: [RELEASED] [IN_WORK]")}, nullptr, "IN_WORK"},
   };
-  const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RunWith(original, c.change, c.prefix, c.maturity);
+    RunWith(c.change, c.prefix, c.maturity);
     EXPECT_EQ(BoxList(), c.boxes);
     EXPECT_EQ(m_plm->MaturityQueries(), c.maturity ? 1 : 0);
     EXPECT_THAT(Requests(), IsEmpty());
@@ -146,10 +143,9 @@ TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
        nullptr, nullptr, 0},
       {"configured maturity that matches", [](auto&) {}, "part", nullptr, "IN_WORK", 1},
   };
-  const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RunWith(original, c.change, c.prefix, c.maturity);
+    RunWith(c.change, c.prefix, c.maturity);
     EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(m_plm->MaturityQueries(), c.maturityQueries);
     EXPECT_EQ(SavedAttribute(c.numbered, "PLM_ExternalID"), "ELM-000042");
@@ -179,11 +175,10 @@ TEST_F(SetPartNumber, AnswersWithoutANumberAndFailedSavesShowTheirBoxesAndKeepTh
       {"a save failure without a text", elmtest::PartNumberAnswer("ELM-000042"), "", {ErrorBox(kFailed)},
        "ELM-000042"},
   };
-  const nlohmann::ordered_json original = Session();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SetAnswer(c.answer);
-    RunWith(original, [&](auto& j) { if (c.saveError) j["options"] = {{"saveError", c.saveError}}; }, nullptr, nullptr);
+    RunWith([&](auto& j) { if (c.saveError) j["options"] = {{"saveError", c.saveError}}; }, nullptr, nullptr);
     EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(BoxList(), c.boxes);
     EXPECT_EQ(m_plm->Saves().size(), c.saveError ? 1u : 0u);
@@ -194,11 +189,10 @@ TEST_F(SetPartNumber, AnswersWithoutANumberAndFailedSavesShowTheirBoxesAndKeepTh
 }
 
 TEST_F(SetPartNumber, PlatformServiceFailuresLeadStraightToTheFailureReport) {
-  const nlohmann::ordered_json original = Session();
   for (const char* service : {"CompleteAndOpen", "ShowAttributeValue", "GetAllVersions", "IsSaved",
                               "SetValueWithString", "GetStateAndPossibleTransitions"}) {
     SCOPED_TRACE(service);
-    RunWith(original, [service](auto& j) { j["options"] = {{"failingServices", {service}}}; }, nullptr, "IN_WORK");
+    RunWith([service](auto& j) { j["options"] = {{"failingServices", {service}}}; }, nullptr, "IN_WORK");
     EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
     EXPECT_THAT(m_plm->Saves(), IsEmpty());
   }

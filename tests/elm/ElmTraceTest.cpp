@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 using testing::ElementsAreArray;
 
@@ -33,18 +32,11 @@ std::string Scope(const std::string& method, const std::string& event) {
   return " ELM: SetPartNumberFromExtPdmCmd::" + method + "(" + std::to_string(ScopeLine(method)) + ") " + event;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
 /// The trace lines written by the command itself: its scopes, its failure
 /// lines and its notes (which all name it).
 std::vector<std::string> CommandTrace(const std::string& out) {
   std::vector<std::string> mine;
-  for (const std::string& l : Lines(out)) {
+  for (const std::string& l : elmtest::Lines(out)) {
     bool trace = l.rfind(" ELM: ", 0) == 0 || l.rfind("ELMDBX Function: ", 0) == 0 || l.rfind("  ELMDBX (", 0) == 0;
     if (trace && l.find("SetPartNumberFromExtPdmCmd") != std::string::npos) mine.push_back(l);
   }
@@ -57,7 +49,7 @@ std::vector<std::string> CommandTrace(const std::string& out) {
 void ExpectWellNestedScopes(const std::string& out) {
   static const std::regex scopeLine(R"(^ ELM: ([A-Za-z_~:]+)\((\d+)\) (start|end OK|end  )$)");
   std::vector<std::string> open;
-  for (const std::string& l : Lines(out)) {
+  for (const std::string& l : elmtest::Lines(out)) {
     if (l.rfind(" ELM: ", 0) != 0) continue;
     std::smatch m;
     ASSERT_TRUE(std::regex_match(l, m, scopeLine)) << "malformed scope line: [" << l << "]";
@@ -151,8 +143,8 @@ TEST_F(ElmTrace, RefusedPrefixWritesTheNoteWithIdentifierAndPrefix) {
   int validate = ScopeLine("Validate");
   int note = LineOf("ELM_NOTE(currentId + \" does not begin with configured prefix: \" + prefix);", validate);
   auto trace = CommandTrace(r.out);
-  EXPECT_THAT(Lines(r.out), testing::Contains("  ELMDBX (" + std::to_string(note) +
-                                       "): prd-part does not begin with configured prefix: TC-"));
+  EXPECT_THAT(elmtest::Lines(r.out), testing::Contains("  ELMDBX (" + std::to_string(note) +
+                                                "): prd-part does not begin with configured prefix: TC-"));
   // A refusal is not a failure: Validate and Activate end OK.
   EXPECT_THAT(trace, testing::Contains(Scope("Validate", "end OK")));
   EXPECT_THAT(trace, testing::Contains(Scope("Activate", "end OK")));

@@ -44,18 +44,18 @@ public:
     label = new CATDlgLabel(this, "Caption");
     new CATDlgSeparator(this, "Line");
 
-    Route(this, GetDiaOKNotification(), &SampleDialog::OnOK);
-    Route(this, GetDiaCANCELNotification(), &SampleDialog::OnCancel);
-    Route(this, GetDiaCLOSENotification(), &SampleDialog::OnClose);
-    Route(this, GetWindCloseNotification(), &SampleDialog::OnWindowClose);
-    Route(this, GetMDICloseNotification(), &SampleDialog::OnMDIClose);
-    Route(push, push->GetPushBActivateNotification(), &SampleDialog::OnPush);
-    Route(check, check->GetChkBModifyNotification(), &SampleDialog::OnCheck);
-    Route(radioA, radioA->GetRadBModifyNotification(), &SampleDialog::OnRadio);
-    Route(radioB, radioB->GetRadBModifyNotification(), &SampleDialog::OnRadio);
-    Route(combo, combo->GetComboSelectNotification(), &SampleDialog::OnCombo);
-    Route(list, list->GetListSelectNotification(), &SampleDialog::OnList);
-    Route(editor, editor->GetEditModifyNotification(), &SampleDialog::OnEdit);
+    Route(this, GetDiaOKNotification(), "ok");
+    Route(this, GetDiaCANCELNotification(), "cancel");
+    Route(this, GetDiaCLOSENotification(), "close");
+    Route(this, GetWindCloseNotification(), "window-close");
+    Route(this, GetMDICloseNotification(), "mdi-close");
+    Route(push, push->GetPushBActivateNotification(), "push");
+    Route(check, check->GetChkBModifyNotification(), "check");
+    Route(radioA, radioA->GetRadBModifyNotification(), "radio");
+    Route(radioB, radioB->GetRadBModifyNotification(), "radio");
+    Route(combo, combo->GetComboSelectNotification(), "combo");
+    Route(list, list->GetListSelectNotification(), "list");
+    Route(editor, editor->GetEditModifyNotification(), "edit");
 
     const CATUnicodeString titles[] = {"Activity", "Hidden"};
     list->SetColumnTitles(2, titles);
@@ -68,22 +68,13 @@ public:
     SetVisibility(CATDlgShow);
   }
 
-  using Callback = void (SampleDialog::*)(CATCommand*, CATNotification*, CATCommandClientData);
-  void Route(CATCommand* publisher, CATNotification* notification, Callback callback) {
-    AddAnalyseNotificationCB(publisher, notification, static_cast<CATCommandMethod>(callback), nullptr);
+  void Route(CATCommand* publisher, CATNotification* notification, const char* what) {
+    AddAnalyseNotificationCB(publisher, notification, static_cast<CATCommandMethod>(&SampleDialog::Note),
+                             const_cast<char*>(what));
   }
-  void Note(const char* what, CATCommand* from) { m_log.push_back(std::string(what) + ":" + from->GetName().Str()); }
-  void OnOK(CATCommand* f, CATNotification*, CATCommandClientData) { Note("ok", f); }
-  void OnCancel(CATCommand* f, CATNotification*, CATCommandClientData) { Note("cancel", f); }
-  void OnClose(CATCommand* f, CATNotification*, CATCommandClientData) { Note("close", f); }
-  void OnWindowClose(CATCommand* f, CATNotification*, CATCommandClientData) { Note("window-close", f); }
-  void OnMDIClose(CATCommand* f, CATNotification*, CATCommandClientData) { Note("mdi-close", f); }
-  void OnPush(CATCommand* f, CATNotification*, CATCommandClientData) { Note("push", f); }
-  void OnCheck(CATCommand* f, CATNotification*, CATCommandClientData) { Note("check", f); }
-  void OnRadio(CATCommand* f, CATNotification*, CATCommandClientData) { Note("radio", f); }
-  void OnCombo(CATCommand* f, CATNotification*, CATCommandClientData) { Note("combo", f); }
-  void OnList(CATCommand* f, CATNotification*, CATCommandClientData) { Note("list", f); }
-  void OnEdit(CATCommand* f, CATNotification*, CATCommandClientData) { Note("edit", f); }
+  void Note(CATCommand* from, CATNotification*, CATCommandClientData what) {
+    m_log.push_back(std::string(static_cast<const char*>(what)) + ":" + from->GetName().Str());
+  }
 
   CATDlgFrame* frame;
   CATDlgFrame* otherGroup;

@@ -13,6 +13,8 @@
 #include "CATTime.h"
 #include "ELMHostPLMSession.h"
 
+#include "SessionSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -50,37 +52,22 @@ const char* const kSession = R"json({
                           { "id": "n-scan", "reference": "scan", "instance": "i-scan", "identifiers": [] } ] }
 })json";
 
-class PLMServices : public ::testing::Test {
+class PLMServices : public elmtest::SessionTest {
 protected:
   void SetUp() override {
     std::string error;
     m_session = elmhost::PLMSession::FromText(kSession, "", error);
     ASSERT_TRUE(m_session) << error;
   }
-  template <class I>
-  CATVar<I> Get(const std::string& id) {
-    return CATVar<I>(m_session->Find(id));
-  }
-
-  std::unique_ptr<elmhost::PLMSession> m_session;
 };
 
 /// The database key of a session object, or null when the platform gives none.
 CATIAdpPLMUniqueKey_var KeyOf(elmhost::PLMSession& session, const char* object) {
-  CATIAdpPLMIdentificator* id = nullptr;
-  CATIPLMComponent_var(session.Find(object))->GetAdpID(id);
-  CATIAdpPLMIdentificator_var idHolder;
-  idHolder.Attach(id);
   CATIAdpPLMUniqueKey* key = nullptr;
   CATIAdpPLMUniqueKey_var keyHolder;
-  if (SUCCEEDED(CATAdpPLMQueryServices::GetUniqueKey(id, key))) keyHolder.Attach(key);
+  if (SUCCEEDED(CATAdpPLMQueryServices::GetUniqueKey(elmtest::IdentifierOf(session.Find(object)).get(), key)))
+    keyHolder.Attach(key);
   return keyHolder;
-}
-
-std::vector<std::string> Texts(const CATListValCATUnicodeString& list) {
-  std::vector<std::string> out;
-  for (const CATUnicodeString& s : list) out.push_back(s.Utf8());
-  return out;
 }
 
 }  // namespace
@@ -175,7 +162,7 @@ TEST_F(PLMServices, TrickyValuesComeBackExactlyThroughEveryReader) {
 
   CATListValCATUnicodeString values;
   ASSERT_EQ(Get<CATIPLMNavReference>("asm")->GetAttributeValue("V_description", values), S_OK);
-  EXPECT_EQ(Texts(values), std::vector<std::string>{kTricky});
+  EXPECT_EQ(elmtest::Texts(values), std::vector<std::string>{kTricky});
 
   CATAdpQueryResult info;
   ASSERT_EQ(CATAdpPLMQueryServices::MoreInformation(KeyOf(*m_session, "asm").get(), info), S_OK);
@@ -238,15 +225,12 @@ TEST_F(PLMServices, QueryFailuresReachTheReviewerAndTheText) {
     std::string error;
     auto session = elmhost::PLMSession::FromText(c.session, "", error);
     ASSERT_TRUE(session) << error;
-    CATIAdpPLMIdentificator* id = nullptr;
-    CATIPLMComponent_var(session->Find(c.object))->GetAdpID(id);
-    CATIAdpPLMIdentificator_var idHolder;
-    idHolder.Attach(id);
+    CATIAdpPLMIdentificator_var id = elmtest::IdentifierOf(session->Find(c.object));
     CATVar<RecordingReviewer> reviewer = CATMakeVar<RecordingReviewer>();
     CATUnicodeString text;
     CATVar<CATIAdpPLMUniqueKey> stale = CATMakeVar<CATIAdpPLMUniqueKey>();
     CATIAdpPLMUniqueKey* key = stale.get();  // a failure must not leave it behind
-    EXPECT_EQ(CATAdpPLMQueryServices::GetUniqueKey(id, key, reviewer.get(), &text), E_FAIL);
+    EXPECT_EQ(CATAdpPLMQueryServices::GetUniqueKey(id.get(), key, reviewer.get(), &text), E_FAIL);
     EXPECT_EQ(key, nullptr);
     EXPECT_EQ(text.Utf8(), c.text);
     EXPECT_EQ(reviewer->messages, std::vector<std::string>{c.text});
@@ -263,7 +247,7 @@ TEST_F(PLMServices, NodesNavigateWithTheirIdentifiersAndTheExplorerRootAnswersFo
   ASSERT_TRUE(root);
   CATListValCATUnicodeString ids{"earlier"};
   ASSERT_EQ(root->GetIdentificators(ids), S_OK);
-  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"earlier", "Main assembly"}));  // the reference's alias
+  EXPECT_EQ(elmtest::Texts(ids), (std::vector<std::string>{"earlier", "Main assembly"}));  // the reference's alias
   CATListValCATBaseUnknown_var children;
   ASSERT_EQ(root->GetChildren(children), S_OK);
   ASSERT_EQ(children.Size(), 2);
@@ -271,7 +255,7 @@ TEST_F(PLMServices, NodesNavigateWithTheirIdentifiersAndTheExplorerRootAnswersFo
 
   ids.RemoveAll();
   ASSERT_EQ(Get<CATINavigateObject>("n-part")->GetIdentificators(ids), S_OK);
-  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"Part.1", "prd-part A"}));
+  EXPECT_EQ(elmtest::Texts(ids), (std::vector<std::string>{"Part.1", "prd-part A"}));
   ids.RemoveAll();
   ASSERT_EQ(Get<CATINavigateObject>("n-scan")->GetIdentificators(ids), S_OK);
   EXPECT_EQ(ids.Size(), 0);

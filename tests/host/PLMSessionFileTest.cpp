@@ -6,6 +6,7 @@
 #include "ELMHostPLMSession.h"
 
 #include "LoopbackServer.h"
+#include "SessionSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,6 +19,7 @@
 namespace {
 
 using Json = nlohmann::ordered_json;
+using elmtest::SessionFromFile;
 
 struct Refusal {
   const char* what;
@@ -117,9 +119,8 @@ TEST(PLMSessionFiles, TodaysSessionFilesLoadAndSaveUnchangedInMeaning) {
   for (const auto& file : files) {
     elmtest::ScratchDir dir;
     std::string path = dir.Write("s.json", elmtest::ReadFile(file.string()));
-    std::string error;
-    auto session = elmhost::PLMSession::Load(path, error);
-    ASSERT_TRUE(session) << error;
+    auto session = SessionFromFile(path);
+    ASSERT_TRUE(session);
     Json expected = Json::parse(elmtest::ReadFile(path));
     CATListValCATBaseUnknown_var all;
     for (auto& o : expected["objects"]) {
@@ -139,9 +140,8 @@ TEST(PLMSessionFiles, SavedTextKeepsShortValuesOnALineAndDeepOnesOnTheirParentsL
     R"("tree":{"id":"n0","reference":"a","children":[{"id":"n1","reference":"b","instance":"i","children":[{"id":"n2","reference":"b","instance":"i","children":[{"id":"n3","reference":"b","instance":"i","children":[{"id":"n4","reference":"b","instance":"i","children":[{"id":"n5","reference":"b","instance":"i","children":[{"id":"n6","reference":"b","instance":"i","children":[{"id":"n7","reference":"b","instance":"i","children":[{"id":"n8","reference":"b","instance":"i"}]}]}]}]}]}]}]}]},)"
     R"("searchSelection":["a","b"],"searchRoots":[],)"
     R"("user":{"login":"someone with a rather long name","role":"a role with a long name too","project":"P"}})");
-  std::string error;
-  auto session = elmhost::PLMSession::Load(path, error);
-  ASSERT_TRUE(session) << error;
+  auto session = SessionFromFile(path);
+  ASSERT_TRUE(session);
   CATListValCATBaseUnknown_var toSave;
   toSave.Append(CATBaseUnknown_var(session->Find("a")));
   ASSERT_EQ(CATAdpSaver().Save(toSave), S_OK);
@@ -214,12 +214,6 @@ namespace {
 class PLMSessionSave : public ::testing::Test {
 protected:
   void SetUp() override { m_path = m_dir.Write("s.json", kText); }
-  std::unique_ptr<elmhost::PLMSession> Open(const std::string& path) {
-    std::string error;
-    auto s = elmhost::PLMSession::Load(path, error);
-    EXPECT_TRUE(s) << error;
-    return s;
-  }
   /// Sets the external id of object and saves it; the save's result.
   HRESULT SetAndSave(elmhost::PLMSession& session, const char* object, const char* value) {
     CATICkeObject_var o(session.Find(object));
@@ -248,7 +242,7 @@ protected:
 TEST_F(PLMSessionSave, KeepsThePermissionBitsTheUserSet) {
   for (mode_t mode : {0600, 0640, 0664, 0604}) {
     ASSERT_EQ(chmod(m_path.c_str(), mode), 0);
-    auto session = Open(m_path);
+    auto session = SessionFromFile(m_path);
     ASSERT_EQ(SetAndSave(*session, "a", "A2"), S_OK) << std::oct << mode;
     EXPECT_EQ(Mode(m_path), mode) << std::oct << mode;
   }
@@ -256,7 +250,7 @@ TEST_F(PLMSessionSave, KeepsThePermissionBitsTheUserSet) {
 
 TEST_F(PLMSessionSave, ReadOnlyFileIsNotReplacedAndTheFailedObjectStaysUnsaved) {
   ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
-  auto session = Open(m_path);
+  auto session = SessionFromFile(m_path);
   EXPECT_EQ(SetAndSave(*session, "a", "A2"), E_FAIL);
   ASSERT_EQ(session->Saves().size(), 1u);
   EXPECT_EQ(session->Saves()[0].error, "cannot replace " + m_path + ": the file is read-only");
@@ -267,16 +261,16 @@ TEST_F(PLMSessionSave, ReadOnlyFileIsNotReplacedAndTheFailedObjectStaysUnsaved) 
   // object's change along.
   ASSERT_EQ(chmod(m_path.c_str(), 0644), 0);
   EXPECT_EQ(SetAndSave(*session, "b", "B2"), S_OK);
-  auto again = Open(m_path);
+  auto again = SessionFromFile(m_path);
   EXPECT_EQ(again->AttributeValue("a", "PLM_ExternalID"), "A");
   EXPECT_EQ(again->AttributeValue("b", "PLM_ExternalID"), "B2");
 }
 
 TEST_F(PLMSessionSave, ValuesWithControlCharactersQuotesAndNonAsciiTextSurviveExactly) {
   const char* tricky = "tab\there \"quoted\" \\ back\x01slash line1\nline2\r\n\xC3\xA9t\xC3\xA9 \xF0\x9F\x9A\xB2";
-  auto session = Open(m_path);
+  auto session = SessionFromFile(m_path);
   ASSERT_EQ(SetAndSave(*session, "a", tricky), S_OK);
-  EXPECT_EQ(Open(m_path)->AttributeValue("a", "PLM_ExternalID"), tricky);
+  EXPECT_EQ(SessionFromFile(m_path)->AttributeValue("a", "PLM_ExternalID"), tricky);
   EXPECT_NE(elmtest::ReadFile(m_path).find(R"("tab\there \"quoted\" \\ back\u0001slash line1\nline2\r\n)"), std::string::npos);
 }
 
@@ -285,12 +279,12 @@ TEST_F(PLMSessionSave, SessionReachedThroughLinksIsSavedToTheTargetAndTheLinksSt
   std::string first = m_dir.File("links/first.json"), second = m_dir.File("second.json");
   std::filesystem::create_symlink("../s.json", first);  // relative to the link's own folder
   std::filesystem::create_symlink(first, second);
-  auto session = Open(second);
+  auto session = SessionFromFile(second);
   ASSERT_EQ(SetAndSave(*session, "a", "A2"), S_OK);
   EXPECT_TRUE(std::filesystem::is_symlink(first));
   EXPECT_TRUE(std::filesystem::is_symlink(second));
   EXPECT_EQ(std::filesystem::read_symlink(first), "../s.json");
-  EXPECT_EQ(Open(m_path)->AttributeValue("a", "PLM_ExternalID"), "A2");
+  EXPECT_EQ(SessionFromFile(m_path)->AttributeValue("a", "PLM_ExternalID"), "A2");
   // Nothing is left beside the link or the target.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.File("links")), {}), 1);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}), 3);
@@ -300,7 +294,7 @@ TEST_F(PLMSessionSave, DeepTreeLoadsAndSavesWithoutGrowingTheFile) {
   const std::size_t levels = 20000;
   std::string text = Deep(levels, "r");
   std::string path = m_dir.Write("deep.json", text);
-  auto session = Open(path);
+  auto session = SessionFromFile(path);
   ASSERT_TRUE(session);
   CATListValCATBaseUnknown_var list;
   list.Append(CATBaseUnknown_var(session->Find("r")));
@@ -308,7 +302,7 @@ TEST_F(PLMSessionSave, DeepTreeLoadsAndSavesWithoutGrowingTheFile) {
   std::string saved = elmtest::ReadFile(path);
   EXPECT_LE(saved.size(), 2 * text.size());
 
-  auto again = Open(path);
+  auto again = SessionFromFile(path);
   ASSERT_TRUE(again);
   std::size_t depth = 0;
   CATIPLMNavOccurrence_var node(again->Find("n" + std::to_string(levels)));

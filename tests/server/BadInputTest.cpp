@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace elmtest;
 using namespace servertest;
 
 namespace {
@@ -68,7 +69,7 @@ TEST_F(BadInput, BodiesThatAreNoRequestDocumentGetRootLevelErrors) {
       {"Request with empty name", R"(<ELM><Request name="" id="7_2"/></ELM>)", 1002, true},
   };
   for (const auto& c : cases) {
-    RawAnswer a = RawPost(server.Port(), "/plm/api/ELMRequest", c.body);
+    HttpReply a = RawExchange(server.Port(), PostWithLength("/plm/api/ELMRequest", c.body));
     EXPECT_EQ(a.status, 200) << c.what;
     bool hasResponse = false;
     Errors e = errorsOfBody(a.body, hasResponse);
@@ -97,13 +98,13 @@ TEST_F(BadInput, FiftyMegabyteBodyIsRefusedAndTheServerStaysUp) {
 }
 
 TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
-  RawAnswer wrongPath = RawPost(server.Port(), "/ELMRequest", "<ELM/>");
+  HttpReply wrongPath = RawExchange(server.Port(), PostWithLength("/ELMRequest", "<ELM/>"));
   EXPECT_EQ(wrongPath.status, 404);
   bool hasResponse = true;
   EXPECT_EQ(errorsOfBody(wrongPath.body, hasResponse).texts,
             std::vector<std::string>{"Nothing is served at /ELMRequest; requests go to /plm/api/ELMRequest with POST."});
 
-  RawAnswer get = RawGet(server.Port(), "/plm/api/ELMRequest");
+  HttpReply get = RawExchange(server.Port(), "GET /plm/api/ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   EXPECT_EQ(get.status, 405);
   EXPECT_EQ(errorsOfBody(get.body, hasResponse).codes, std::vector<int>{1010});
 

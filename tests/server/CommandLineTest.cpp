@@ -7,7 +7,6 @@
 
 #include <csignal>
 #include <fstream>
-#include <sstream>
 
 using namespace servertest;
 using elmserver::CommandLine;
@@ -135,9 +134,7 @@ TEST(ServerExecutable, LogsEachRequestAndStopsCleanlyOnSigterm) {
   ELMRequestXml response = Answer("GetPartnumber", {}, &id);
   EXPECT_EQ(server.Signal(SIGTERM), 0);
 
-  std::ifstream in(dir.File("server.log"));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::vector<std::string> lines = elmtest::Lines(elmtest::ReadFile(dir.File("server.log")));
   ASSERT_EQ(lines.size(), 3u);
   // time, request name, id, outcome, duration
   EXPECT_EQ(lines[0].size() > 25 ? lines[0].substr(23, 2) : "", "Z ") << lines[0];

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 using namespace servertest;
@@ -21,19 +20,13 @@ namespace {
 constexpr int kClients = 8;
 constexpr int kPerClient = 500;
 
+using elmtest::Lines;
 using elmtest::ReadFile;
 
 void WriteFileAtomically(const std::string& path, const std::string& text) {
   std::string tmp = path + ".tmp";
   std::ofstream(tmp) << text;
   std::rename(tmp.c_str(), path.c_str());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
 }
 
 /// One client: asks for count numbers and appends each received one to

@@ -4,7 +4,6 @@
 #include "CATIDOMNode.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -103,20 +102,6 @@ Attrs TransferAttrs(const std::string& user) {
           {"send_configuration", "false"},
           {"folder_only", "false"},
           {"TRANSFER_SUBSTRUCTURES_PARALLEL", "true"}};
-}
-
-RawAnswer RawPost(int port, const std::string& path, const std::string& body) {
-  httplib::Client cli("127.0.0.1", port);
-  cli.set_read_timeout(60, 0);
-  cli.set_write_timeout(60, 0);
-  auto res = cli.Post(path.c_str(), body, "application/xml");
-  return res ? RawAnswer{res->status, res->body} : RawAnswer{};
-}
-
-RawAnswer RawGet(int port, const std::string& path) {
-  httplib::Client cli("127.0.0.1", port);
-  auto res = cli.Get(path.c_str());
-  return res ? RawAnswer{res->status, res->body} : RawAnswer{};
 }
 
 std::vector<pid_t> ForkClients(const std::vector<std::function<int()>>& bodies) {

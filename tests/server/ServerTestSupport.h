@@ -61,14 +61,6 @@ std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const c
 /// The twelve attributes of a transfer as the send dialogs fill them.
 Attrs TransferAttrs(const std::string& user = "jdoe");
 
-/// Raw POST of bytes, for bodies the plug-in can never produce.
-struct RawAnswer {
-  int status = 0;
-  std::string body;
-};
-RawAnswer RawPost(int port, const std::string& path, const std::string& body);
-RawAnswer RawGet(int port, const std::string& path);
-
 using elmtest::ServerProcess;
 using RunResult = elmtest::ProcessResult;
 /// Runs elm-server to its end, with both output streams captured.

@@ -4,6 +4,7 @@
 #include "ELMHostPLMSession.h"
 
 #include "ChildProcess.h"
+#include "SessionSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -43,21 +44,11 @@ const char* const kSession = R"json({
 })json";
 
 std::string IdOf(const CATIPLMComponent_var& component) {
-  if (!component) return "";
-  CATIAdpPLMIdentificator* id = nullptr;
-  component->GetAdpID(id);
-  CATIAdpPLMIdentificator_var holder;
-  holder.Attach(id);
-  return holder ? holder->GetIdentifierText().Utf8() : "?";
+  CATIAdpPLMIdentificator_var id = elmtest::IdentifierOf(component);
+  return !component ? "" : id ? id->GetIdentifierText().Utf8() : "?";
 }
 
-std::vector<std::string> Texts(const CATListValCATUnicodeString& list) {
-  std::vector<std::string> out;
-  for (const CATUnicodeString& s : list) out.push_back(s.Utf8());
-  return out;
-}
-
-class ELMUtilSession : public ::testing::Test {
+class ELMUtilSession : public elmtest::SessionTest {
 protected:
   /// Loads the base session changed by edit; it stays the current session.
   void Load(const std::function<void(Json&)>& edit = nullptr) {
@@ -68,9 +59,6 @@ protected:
     m_session = elmhost::PLMSession::FromText(j.dump(), "", error);
     ASSERT_TRUE(m_session) << error;
   }
-  CATIPLMComponent_var Component(const std::string& id) { return CATIPLMComponent_var(m_session->Find(id)); }
-
-  std::unique_ptr<elmhost::PLMSession> m_session;
 };
 
 struct SelectionCase {
@@ -176,7 +164,7 @@ TEST_F(ELMUtilSession, GetSelectedComponentFollowsTheSelectionRules) {
   for (const SelectionCase& c : kSelectionCases) {
     SCOPED_TRACE(c.what);
     Load(c.edit);
-    CATIPLMComponent_var component, father = Component("other");
+    CATIPLMComponent_var component, father = Get<CATIPLMComponent>("other");
     CATUnicodeString fatherInstanceId = "unchanged";
     CATListValCATUnicodeString names{"earlier"};
     HRESULT rc = ELMUtil::GetSelectedComponent(component, c.wantFather ? &father : nullptr,
@@ -187,7 +175,7 @@ TEST_F(ELMUtilSession, GetSelectedComponentFollowsTheSelectionRules) {
     EXPECT_EQ(fatherInstanceId.Utf8(), c.fatherInstanceId);
     std::vector<std::string> expectedNames{"earlier"};
     expectedNames.insert(expectedNames.end(), c.names.begin(), c.names.end());
-    EXPECT_EQ(Texts(names), expectedNames);
+    EXPECT_EQ(elmtest::Texts(names), expectedNames);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -108,6 +109,38 @@ private:
 /// A TCP connection to 127.0.0.1:port; -1 when it cannot be made.
 int ConnectToLoopback(int port);
 
+/// A point in time that loops and waits give up at.
+class Deadline {
+public:
+  explicit Deadline(std::chrono::milliseconds within) : m_at(std::chrono::steady_clock::now() + within) {}
+  bool Passed() const { return std::chrono::steady_clock::now() >= m_at; }
+  /// Milliseconds left, at least 0.
+  int LeftMs() const;
+
+private:
+  std::chrono::steady_clock::time_point m_at;
+};
+
+/// One HTTP answer as it came off the socket.
+struct HttpReply {
+  int status = 0;  ///< 0: no status line came
+  std::string head;
+  std::string body;
+  bool closed = false;  ///< the server closed the connection (before, while or after answering)
+};
+
+/// Sends the bytes on a fresh loopback connection and reads one answer (to
+/// its Content-Length) or until the server closes, for at most timeoutMs.
+/// A server that stops reading makes the send stop short; what it answered
+/// is read all the same.
+HttpReply RawExchange(int port, const std::string& bytes, int timeoutMs = 10000);
+
+/// A POST with a Content-Length; extraHeaders are whole lines with "\r\n".
+std::string PostWithLength(const std::string& path, const std::string& body, const std::string& extraHeaders = "");
+/// A POST whose body is sent chunked, chunkSize bytes a chunk.
+std::string PostChunked(const std::string& path, const std::string& body, std::size_t chunkSize,
+                        const std::string& extraHeaders = "");
+
 /// A TCP port on 127.0.0.1 that listens but never accepts: the kernel
 /// completes connections into the backlog and buffers what clients send, and
 /// nothing is ever answered. With a backlog of 0 and one connection made by
@@ -186,6 +219,8 @@ private:
 
 /// The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+/// The lines of a text without their line ends; a last line end opens no line.
+std::vector<std::string> Lines(const std::string& text);
 
 /// A self-signed certificate for 127.0.0.1 (and "localhost"), made with the
 /// openssl command into dir: <dir>/cert.pem and <dir>/key.pem. False when

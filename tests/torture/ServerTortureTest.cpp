@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -56,13 +55,6 @@ std::string Expected(long long seq) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "ELM-%06lld", seq);
   return buf;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
 }
 
 /// The store holds exactly the numbers that were answered: 1..N without a
@@ -300,7 +292,7 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
   for (const char* what : {"numbers", "transfers", "processes"}) {
     elmtest::ProcessResult list = server.Admin({"list", what});
     ASSERT_EQ(list.exitCode, 0) << list.err;
-    auto lines = Lines(list.out);
+    auto lines = elmtest::Lines(list.out);
     ASSERT_EQ(lines.size(), 2u) << what << ":\n" << list.out;
     auto columns = [](const std::string& line) { return std::count(line.begin(), line.end(), '\t'); };
     EXPECT_EQ(columns(lines[1]), columns(lines[0])) << what << ": " << lines[1];
@@ -312,7 +304,7 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
 
   // The log: exactly one line per request, each beginning with its time.
   EXPECT_EQ(server.Signal(SIGTERM), 0);
-  auto log = Lines(server.Log());
+  auto log = elmtest::Lines(server.Log());
   ASSERT_EQ(log.size(), requests.size() + 1) << server.Log();
   for (std::size_t i = 0; i < requests.size(); ++i) {
     EXPECT_EQ(log[i].substr(0, 2), "20") << log[i];

@@ -1,9 +1,9 @@
 #pragma once
 
-// What the torture cases share: raw HTTP on loopback that no well-behaved
-// client would send, connections that trickle or stall, the real elm-server
-// as a child process, and an XML check that does not trust the code under
-// test. Every wait here is bounded in time and every loop in count.
+// What the torture cases share beside raw HTTP (in LoopbackServer.h):
+// connections that trickle or stall, the real elm-server as a child process,
+// and an XML check that does not trust the code under test. Every wait here
+// is bounded in time and every loop in count.
 
 #include "ChildProcess.h"
 #include "LoopbackServer.h"
@@ -19,37 +19,11 @@
 
 namespace torture {
 
-/// A point in time that loops and waits give up at.
-class Deadline {
-public:
-  explicit Deadline(std::chrono::milliseconds within) : m_at(std::chrono::steady_clock::now() + within) {}
-  bool Passed() const { return std::chrono::steady_clock::now() >= m_at; }
-  /// Milliseconds left, at least 0.
-  int LeftMs() const;
-
-private:
-  std::chrono::steady_clock::time_point m_at;
-};
-
-/// One HTTP answer as it came off the socket.
-struct HttpReply {
-  int status = 0;  ///< 0: no status line came
-  std::string head;
-  std::string body;
-  bool closed = false;  ///< the server closed the connection (before, while or after answering)
-};
-
-/// Sends the bytes on a fresh loopback connection and reads one answer (to
-/// its Content-Length) or until the server closes, for at most timeoutMs.
-/// A server that stops reading makes the send stop short; what it answered
-/// is read all the same.
-HttpReply RawExchange(int port, const std::string& bytes, int timeoutMs = 10000);
-
-/// A POST with a Content-Length; extraHeaders are whole lines with "\r\n".
-std::string PostWithLength(const std::string& path, const std::string& body, const std::string& extraHeaders = "");
-/// A POST whose body is sent chunked, chunkSize bytes a chunk.
-std::string PostChunked(const std::string& path, const std::string& body, std::size_t chunkSize,
-                        const std::string& extraHeaders = "");
+using elmtest::Deadline;
+using elmtest::HttpReply;
+using elmtest::PostChunked;
+using elmtest::PostWithLength;
+using elmtest::RawExchange;
 
 /// Well-formedness of an XML document in UTF-8, checked by expat: empty when
 /// it is well-formed, else expat's reason and place.
