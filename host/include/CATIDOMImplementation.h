@@ -1,0 +1,3 @@
+#pragma once
+// CATIDOMImplementation is declared with the interfaces it belongs with.
+#include "CATIDOMDocument.h"

@@ -1,0 +1,3 @@
+#pragma once
+// CATIDOMNodeList is declared with the interfaces it belongs with.
+#include "CATIDOMNode.h"

@@ -1,0 +1,3 @@
+#pragma once
+// CATISAXFactory is declared with the interfaces it belongs with.
+#include "CATISAXInputSource.h"

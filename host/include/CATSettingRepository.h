@@ -1,0 +1,3 @@
+#pragma once
+// CATSettingRepository is declared with the interfaces it belongs with.
+#include "CATSysSettingRepository.h"
