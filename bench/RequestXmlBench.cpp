@@ -83,7 +83,7 @@ void BM_PugixmlParseOf10MB(benchmark::State& state) {
   for (auto _ : state) {
     pugi::xml_document doc;
     pugi::xml_parse_result r = doc.load_buffer(
-        bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi,
+        bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_comments | pugi::parse_pi,
         pugi::encoding_utf8);
     if (!r) {
       state.SkipWithError("pugixml failed");

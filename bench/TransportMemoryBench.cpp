@@ -196,7 +196,7 @@ void BM_PugixmlInPlacePeakMemory(benchmark::State& state) {
     generate(shape, kAnswerBytes, [&](const std::string& piece) { text += piece; });
     pugi::xml_document doc;
     return doc.load_buffer_inplace(text.data(), text.size(),
-                                   pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi,
+                                   pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_comments | pugi::parse_pi,
                                    pugi::encoding_utf8)
                ? text.size()
                : 0;

@@ -6,6 +6,7 @@
 #include "CATIXMLDOMDocumentBuilder.h"
 #include "CATIXMLXPathFactory.h"
 #include "XmlWellFormed.h"
+#include "XmlWhitespace.h"
 
 #include <pugixml.hpp>
 
@@ -453,19 +454,23 @@ public:
     try {
       auto doc = std::make_shared<DocData>();
       if (!in->Take(doc->buffer)) return E_FAIL;
-      // Whitespace-only text is content for this protocol; comments and
+      // Whitespace-only text is an element's text where it is its first or
+      // only child, and is kept there (see XmlWhitespace.h); comments and
       // processing instructions are nodes, as in any DOM, so that text
       // after a comment is not taken for an element's first child. The
       // document type declaration is skipped unread: no external entity is
-      // ever fetched and no entity expands (a reference to one fails the
-      // parse), so a hostile answer can neither read local files nor blow up
-      // memory.
+      // ever fetched and no entity expands (a reference to one it declares
+      // stays as written, to any other fails the parse), so a hostile answer
+      // can neither read local files nor blow up memory.
       constexpr unsigned int flags =
-          pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi;
-      if (!TextIsWellFormed(doc->buffer.data(), doc->buffer.size())) return E_FAIL;
-      pugi::xml_parse_result r =
-          doc->doc.load_buffer_inplace(doc->buffer.data(), doc->buffer.size(), flags, pugi::encoding_utf8);
+          pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_comments | pugi::parse_pi;
+      char* text = doc->buffer.data();
+      const std::size_t size = doc->buffer.size();
+      if (!TextIsWellFormed(text, size)) return E_FAIL;
+      const bool indented = HasWhitespaceAfterTags(text, size);
+      pugi::xml_parse_result r = doc->doc.load_buffer_inplace(text, size, flags, pugi::encoding_utf8);
       if (!r || !doc->doc.document_element() || !TreeIsWellFormed(doc->doc)) return E_FAIL;
+      if (indented) RestoreLeadingWhitespace(doc->doc, text, text + size);
       document = CATIDOMDocument_var(DomNode::Wrap(doc, doc->doc));
       return document ? S_OK : E_FAIL;
     } catch (...) {

@@ -4,6 +4,7 @@
 
 #include "CATGetEnv.h"
 #include "CATIDOMElement.h"
+#include "CATIDOMNode.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,37 @@ TEST(ELMRequestXmlResponse, WellFormedFormsAroundTheRootAndTheirAmpersandsAreTak
     EXPECT_EQ(r.doc.GetResponse(resp), S_OK) << good;
     EXPECT_TRUE(!!resp) << good;
   }
+}
+
+// An indented answer keeps whitespace-only text where it is an element's
+// text (its first or only child, line ends as the parser writes them), not
+// the indentation between siblings.
+TEST(ELMRequestXmlResponse, IndentationIsKeptOnlyWhereItIsAnElementsText) {
+  givenResponse r(
+      "<?xml version=\"1.0\"?>\r\n<ELM>\r\n  <Response name=\"x\">\r\n    <Attribute name=\"a\" value=\"1\"/>\n"
+      "    <Error code=\"2\">\n      <Detail/>\n    </Error>\n    <Message code=\"3\">  </Message>\n"
+      "    <Note><!-- c -->\n    </Note>\n  </Response>\n</ELM>\n");
+  ASSERT_EQ(r.rc, S_OK);
+  // Each node as name=value, depth first, the text nodes by their value.
+  std::string seen;
+  auto walk = [&](auto&& self, const CATIDOMNode_var& node) -> void {
+    CATUnicodeString name, value;
+    node->GetNodeName(name);
+    node->GetNodeValue(value);
+    seen += std::string(name.ConvertToChar()) + "=" + value.ConvertToChar() + ";";
+    CATIDOMNode_var child;
+    for (node->GetFirstChild(child); child;) {
+      self(self, child);
+      CATIDOMNode_var next;
+      child->GetNextSibling(next);
+      child = next;
+    }
+  };
+  CATIDOMElement_var response;
+  ASSERT_EQ(r.doc.GetResponse(response), S_OK);
+  walk(walk, CATIDOMNode_var(response));
+  EXPECT_EQ(seen,
+            "Response=;#text=\n    ;Attribute=;Error=;#text=\n      ;Detail=;Message=;#text=  ;Note=;#comment= c ;");
 }
 
 TEST(ELMRequestXmlList, SplitsOnSeparatorKeepingInnerEmptyItems) {
