@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,8 +166,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
   }
   int status = 0;
-  if (pid > 0) waitpid(pid, &status, 0);
+  rusage usage{};
+  if (pid > 0) wait4(pid, &status, 0, &usage);
   result.exitCode = pid > 0 ? (killed ? -2 : DecodeStatus(status)) : -1;
+  result.maxResidentKb = usage.ru_maxrss;
   return result;
 }
 

@@ -32,6 +32,7 @@ struct ProcessResult {
   int exitCode = -1;  ///< exit status, or 128 + signal number
   std::string out;
   std::string err;
+  long maxResidentKb = 0;  ///< the child's peak resident set (RunOptions form only)
 };
 
 /// Runs program with args, the environment changed by env (an empty value

@@ -251,4 +251,54 @@ TEST_F(ElmTorture, HostileServersCannotHoldTheCommandOrForgeItsOutcome) {
   EXPECT_NE(ExternalId(), "ELM-666");
 }
 
+// A large answer costs about four times its size at most: the received
+// bytes become the parser's text without a copy and the document is built
+// over it. The figure is elm's peak resident set beyond that of the same
+// run with a small answer. The answer is element-dense as answers get:
+// indented attributes, list attributes of four items, now and then a message.
+TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
+#endif
+#endif
+  auto answerOf = [](std::size_t count) {
+    std::string body =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ELM>\n<Response name=\"GetPartnumber\" id=\"1_0\">\n"
+        "  <Attribute name=\"PartNumber\" value=\"ELM-777\"/>\n";
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string n = std::to_string(i);
+      body += "  <Attribute name=\"Attr" + n + "\" value=\"Wert für Teil " + n + " – Größe M" + n + "\"/>\n";
+      body += "  <Attribute name=\"List" + n + "\" value=\"\">\n";
+      for (int k = 0; k < 4; ++k)
+        body += "    <Item value=\"Structure " + n + "." + std::to_string(k) + "\" default=\"" +
+                (k == 0 ? "true" : "false") + "\"/>\n";
+      body += "  </Attribute>\n";
+      if (i % 50 == 0) body += "  <Message code=\"" + n + "\">Processed &lt;" + n + "&gt; items</Message>\n";
+    }
+    return body + "</Response>\n</ELM>\n";
+  };
+  long peakKb[2] = {0, 0};
+  std::size_t bytes[2] = {0, 0};
+  const std::size_t lists[2] = {10, 120000};  // about 4 KB and 40 MB
+  for (int run = 0; run < 2; ++run) {
+    const std::string body = answerOf(lists[run]);
+    bytes[run] = body.size();
+    elmtest::RawServer server([&body](const elmtest::RawServer::Connection& c, const std::string&) {
+      c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " + std::to_string(body.size()) +
+             "\r\n\r\n" + body);
+    });
+    auto r = PartNumber(server.Url("/"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ExternalId(), "ELM-777") << r.out;
+    peakKb[run] = r.maxResidentKb;
+  }
+  const double ratio = static_cast<double>(peakKb[1] - peakKb[0]) * 1024.0 / static_cast<double>(bytes[1]);
+  RecordProperty("peak_over_answer", std::to_string(ratio));
+  EXPECT_LE(ratio, 4.25) << "peak " << peakKb[1] << " KB with " << bytes[1] << " bytes of answer, " << peakKb[0]
+                         << " KB with a small one";
+}
+
 }  // namespace
