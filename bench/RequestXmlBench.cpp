@@ -2,10 +2,12 @@
 // through the host's DOM against pugixml on its own.
 
 #include "ELMRequestXml.h"
+#include "ElementDenseAnswer.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -46,17 +48,7 @@ BENCHMARK(BM_BuildTwelveAttributeRequestAndGetXml);
 const std::string& largeAnswer() {
   static const std::string text = [] {
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ELM><Response id=\"4711_0\">\n";
-    int i = 0;
-    while (s.size() < 10u * 1000 * 1000) {
-      const std::string n = std::to_string(i++);
-      s += "  <Attribute name=\"Attr" + n + "\" value=\"Wert für Teil " + n + " – Größe M" + n + "\"/>\n";
-      s += "  <Attribute name=\"List" + n + "\" value=\"\">\n";
-      for (int k = 0; k < 4; ++k)
-        s += "    <Item value=\"Structure " + n + "." + std::to_string(k) + "\" default=\"" + (k == 0 ? "true" : "false") +
-             "\"/>\n";
-      s += "  </Attribute>\n";
-      if (i % 50 == 0) s += "  <Message code=\"" + n + "\">Processed &lt;" + n + "&gt; items</Message>\n";
-    }
+    for (std::uint64_t i = 0; s.size() < 10u * 1000 * 1000; ++i) elmtest::AppendElementDenseGroup(s, i);
     s += "</Response></ELM>\n";
     return s;
   }();

@@ -12,6 +12,8 @@
 
 #include "ELMRequestXml.h"
 
+#include "ElementDenseAnswer.h"
+
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
@@ -50,16 +52,10 @@ void generate(Shape shape, std::uint64_t bytes, Sink sink) {
     out.clear();
   };
   for (std::uint64_t i = 0; total + out.size() < bytes; ++i) {
-    const std::string n = std::to_string(i);
     if (shape == Shape::Elements) {
-      out += "  <Attribute name=\"Attr" + n + "\" value=\"Wert für Teil " + n + " – Größe M" + n + "\"/>\n";
-      out += "  <Attribute name=\"List" + n + "\" value=\"\">\n";
-      for (int k = 0; k < 4; ++k)
-        out += "    <Item value=\"Structure " + n + "." + std::to_string(k) + "\" default=\"" +
-               (k == 0 ? "true" : "false") + "\"/>\n";
-      out += "  </Attribute>\n";
-      if (i % 50 == 0) out += "  <Message code=\"" + n + "\">Processed &lt;" + n + "&gt; items</Message>\n";
+      elmtest::AppendElementDenseGroup(out, i);
     } else {
+      const std::string n = std::to_string(i);
       out += "  <Attribute name=\"List" + n + "\" value=\"";
       for (int k = 0; k < 20000; ++k) out += (k ? "@EOL@" : "") + ("Teil " + n + "." + std::to_string(k) + " Größe M");
       out += "\"/>\n";

@@ -3,6 +3,7 @@
 // than its time-outs promise. Every case runs the real elm (and, where a
 // server is needed, the real elm-server) on loopback.
 
+#include "ElementDenseAnswer.h"
 #include "TortureSupport.h"
 
 #include <gtest/gtest.h>
@@ -268,16 +269,7 @@ TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
     std::string body =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ELM>\n<Response name=\"GetPartnumber\" id=\"1_0\">\n"
         "  <Attribute name=\"PartNumber\" value=\"ELM-777\"/>\n";
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::string n = std::to_string(i);
-      body += "  <Attribute name=\"Attr" + n + "\" value=\"Wert für Teil " + n + " – Größe M" + n + "\"/>\n";
-      body += "  <Attribute name=\"List" + n + "\" value=\"\">\n";
-      for (int k = 0; k < 4; ++k)
-        body += "    <Item value=\"Structure " + n + "." + std::to_string(k) + "\" default=\"" +
-                (k == 0 ? "true" : "false") + "\"/>\n";
-      body += "  </Attribute>\n";
-      if (i % 50 == 0) body += "  <Message code=\"" + n + "\">Processed &lt;" + n + "&gt; items</Message>\n";
-    }
+    for (std::size_t i = 0; i < count; ++i) elmtest::AppendElementDenseGroup(body, i);
     return body + "</Response>\n</ELM>\n";
   };
   long peakKb[2] = {0, 0};
