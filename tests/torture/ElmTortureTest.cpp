@@ -24,6 +24,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 class ElmTorture : public testing::Test {
 protected:
   void SetUp() override {
@@ -258,13 +270,7 @@ TEST_F(ElmTorture, HostileServersCannotHoldTheCommandOrForgeItsOutcome) {
 // run with a small answer. The answer is element-dense as answers get:
 // indented attributes, list attributes of four items, now and then a message.
 TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
-#endif
-#endif
+  if (kUnderAddressSanitizer) GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
   auto answerOf = [](std::size_t count) {
     std::string body =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ELM>\n<Response name=\"GetPartnumber\" id=\"1_0\">\n"
@@ -292,5 +298,49 @@ TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
   EXPECT_LE(ratio, 4.25) << "peak " << peakKb[1] << " KB with " << bytes[1] << " bytes of answer, " << peakKb[0]
                          << " KB with a small one";
 }
+
+#ifdef ELM_GEN_EXE
+// A product nested deep costs memory and a saved file in proportion to its
+// nodes: 10,000 levels once took 3.3 GB, and 20,000 aborted. Three depths,
+// each twice the one before, give increments of memory that grow as the
+// depth does (four times as fast would be quadratic); each run saves a new
+// part number deep down, into a file no more than about twice the loaded one.
+TEST_F(ElmTorture, ADeepProductCostsMemoryAndFileInProportionToItsNodes) {
+  if (kUnderAddressSanitizer) GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
+  elmtest::RawServer server([](const elmtest::RawServer::Connection& c, const std::string&) {
+    const std::string body =
+        "<ELM><Response name=\"GetPartnumber\" id=\"1_0\"><Attribute name=\"PartNumber\" value=\"ELM-555\"/>"
+        "</Response></ELM>";
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  });
+  const int depths[3] = {5000, 10000, 20000};
+  long peakKb[3] = {0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(depths[i]);
+    const std::string session = m_dir.File("deep" + std::to_string(depths[i]) + ".json");
+    auto gen = elmtest::RunProcess(ELM_GEN_EXE, {"--shape", "deep", "--nodes", std::to_string(depths[i]), "--session",
+                                                 session, "--seed", m_dir.File("seed.xml")});
+    ASSERT_EQ(gen.exitCode, 0) << gen.err;
+    // The deepest node is the selected one.
+    std::string text = elmtest::ReadFile(session);
+    const std::size_t close = text.rfind('}');
+    ASSERT_NE(close, std::string::npos);
+    text.insert(close, ",\n  \"selection\": [\"n" + std::to_string(depths[i] - 1) + "\"]\n");
+    std::ofstream(session, std::ios::binary | std::ios::trunc) << text;
+    const auto loaded = fs::file_size(session);
+
+    auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", session}, {{"ELM_SERVER_URL", server.Url("/")}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("[save] "), std::string::npos) << r.out;
+    EXPECT_NE(elmtest::ReadFile(session).find("\"ELM-555\""), std::string::npos);
+    EXPECT_LE(fs::file_size(session), 2 * loaded);
+    peakKb[i] = r.maxResidentKb;
+  }
+  const long first = peakKb[1] - peakKb[0], second = peakKb[2] - peakKb[1];
+  EXPECT_GT(first, 0);
+  RecordProperty("peaks_kb", std::to_string(peakKb[0]) + " " + std::to_string(peakKb[1]) + " " + std::to_string(peakKb[2]));
+  EXPECT_LE(second, 3 * first) << peakKb[0] << " / " << peakKb[1] << " / " << peakKb[2] << " KB";
+}
+#endif
 
 }  // namespace
