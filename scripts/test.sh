@@ -47,14 +47,19 @@ step "tests"
 run_ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 
 step "sibling library against the installed package"
-rm -rf build/install build/sibling
+rm -rf build/install build/install-moved build/sibling
 cmake --install build --prefix "$root/build/install" >/dev/null
 # The installed programs run from another prefix than the one they were
-# installed to, finding the plug-in and the host library there.
+# installed to, with the build tree's plug-in out of the way: elm must find
+# the host library (through its run path) and the plug-in there. (The
+# catalogs could still come from the source tree, which stays.)
 mv build/install build/install-moved
+plugin=$(ls build/libELMCommands.so.*.*.* | head -n 1)
+mv "$plugin" "$plugin.aside"
 cp examples/sessions/bicycle.json build/installed-run.json
 installed_about=$(cd / && ELM_MODULE=OAK ELMHOST_CATALOG_PATH= "$root/build/install-moved/bin/elm" run ELMAboutCmd \
   --session "$root/build/installed-run.json" 2>&1 || true)
+mv "$plugin.aside" "$plugin"
 mv build/install-moved build/install
 if ! grep -q '"OAK PDM Integration"' <<<"$installed_about"; then
   echo "the installed elm did not run from its own prefix:"

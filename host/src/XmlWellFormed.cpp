@@ -45,9 +45,15 @@ bool IsReference(const char* p, const char* end, const std::vector<std::string_v
   for (std::string_view name : {"lt;", "gt;", "amp;", "apos;", "quot;"})
     if (static_cast<std::size_t>(end - p) >= name.size() && std::memcmp(p, name.data(), name.size()) == 0) return true;
   if (declared.empty()) return false;
-  const char* semicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(end - p)));
-  return semicolon && std::find(declared.begin(), declared.end(),
-                                std::string_view(p, static_cast<std::size_t>(semicolon - p))) != declared.end();
+  // A name ends at its ';': what cannot be part of a name ends the look
+  // early, so that a text full of bare '&' is not read to its end for each.
+  const char* q = p;
+  while (q < end && q - p < 256 && *q != ';' && !IsSpace(*q) && *q != '<' && *q != '&' && *q != '>' && *q != '"' &&
+         *q != '\'')
+    ++q;
+  return q < end && *q == ';' &&
+         std::find(declared.begin(), declared.end(), std::string_view(p, static_cast<std::size_t>(q - p))) !=
+             declared.end();
 }
 
 /// Just past the first what from on; end when there is none.
@@ -56,17 +62,34 @@ const char* Find(const char* from, const char* end, std::string_view what) {
   return at == end ? end : at + what.size();
 }
 
-/// The end of a document type declaration whose name starts at p, its
-/// internal subset included.
-const char* EndOfDoctype(const char* p, const char* end) {
-  const char* gt = Find(p, end, ">");
-  const char* bracket = Find(p, end, "[");
-  if (bracket > gt) return gt;
-  return Find(Find(bracket, end, "]"), end, ">");
-}
-
 bool StartsWith(const char* p, const char* end, std::string_view what) {
   return static_cast<std::size_t>(end - p) >= what.size() && std::memcmp(p, what.data(), what.size()) == 0;
+}
+
+/// The end of a document type declaration whose name starts at p, its
+/// internal subset included: a ']' or '>' inside a quoted literal, a
+/// comment or an instruction of the subset ends nothing.
+const char* EndOfDoctype(const char* p, const char* end) {
+  bool subset = false;
+  while (p < end) {
+    const char c = *p;
+    if (c == '"' || c == '\'') {
+      const char* close = static_cast<const char*>(std::memchr(p + 1, c, static_cast<std::size_t>(end - p - 1)));
+      p = close ? close + 1 : end;
+    } else if (subset && StartsWith(p, end, "<!--")) {
+      p = Find(p + 4, end, "-->");
+    } else if (subset && StartsWith(p, end, "<?")) {
+      p = Find(p + 2, end, "?>");
+    } else if (c == '[' || c == ']') {
+      subset = c == '[';
+      ++p;
+    } else if (c == '>' && !subset) {
+      return p + 1;
+    } else {
+      ++p;
+    }
+  }
+  return end;
 }
 
 /// The general entities that the internal subset of the document type
@@ -101,7 +124,7 @@ std::vector<std::string_view> DeclaredEntities(const char* p, const char* end) {
 /// once in all.
 class Sections {
 public:
-  Sections(const char* text, const char* end) : m_next(text), m_end(end) {}
+  Sections(const char* text, const char* end) : m_next(text), m_end(end), m_sectionStart(text), m_sectionEnd(text) {}
 
   /// The end of the section that holds p, or null when none does.
   const char* EndOfSectionHolding(const char* p) {
@@ -136,8 +159,8 @@ private:
 
   const char* m_next;
   const char* m_end;
-  const char* m_sectionStart = nullptr;
-  const char* m_sectionEnd = nullptr;
+  const char* m_sectionStart;
+  const char* m_sectionEnd;
 };
 
 }  // namespace

@@ -10,9 +10,10 @@ namespace elmhost::xml {
 /// literally, drops text outside the root element, and accepts several root
 /// elements. An answer like that (a proxy's HTML error page, say) is not
 /// XML and must fail to parse, as it would with a conforming parser. These
-/// checks cover what pugixml lets through of that kind. An attribute given
-/// twice is still taken (the first counts): finding it would cost a walk of
-/// every element of every answer through the library's calls.
+/// checks cover what pugixml lets through of that kind. Other leniences
+/// remain (the README lists them); an attribute given twice, for one, is
+/// still taken (the first counts): finding it would cost a walk of every
+/// element of every answer through the library's calls.
 
 /// On the text before it is parsed in place: no text before the first or
 /// after the last markup, and every reference is to one of the five

@@ -133,7 +133,8 @@ TEST(ELMRequestXmlResponse, WellFormedFormsAroundTheRootAndTheirAmpersandsAreTak
            "\xEF\xBB\xBF \n<?xml version=\"1.0\"?>\n<!-- a & b --><ELM><Response/></ELM>\n<!-- end -->\n",
            "<ELM><Response><![CDATA[a & b]]><?note x & y?><!-- & --></Response></ELM>",
            "<ELM><Response a=\"&lt;&gt;&amp;&apos;&quot;&#65;&#x1F600;\"/></ELM>",
-           "<!DOCTYPE ELM [<!ENTITY % p \"x\"><!ENTITY co \"Oak & Co\">]><ELM><Response a=\"&co;\"/></ELM>"}) {
+           "<!DOCTYPE ELM [<!ENTITY % p \"x\"><!ENTITY co \"Oak & Co\">]><ELM><Response a=\"&co;\"/></ELM>",
+           "<!DOCTYPE ELM [<!ENTITY a \"]>\"><!-- see [1] --><!ENTITY e \"v\">]><ELM><Response a=\"&e;\"/></ELM>"}) {
     givenResponse r(good);
     EXPECT_EQ(r.rc, S_OK) << good;
     CATIDOMElement_var resp;
@@ -149,7 +150,8 @@ TEST(ELMRequestXmlResponse, IndentationIsKeptOnlyWhereItIsAnElementsText) {
   givenResponse r(
       "<?xml version=\"1.0\"?>\r\n<ELM>\r\n  <Response name=\"x\">\r\n    <Attribute name=\"a\" value=\"1\"/>\n"
       "    <Error code=\"2\">\n      <Detail/>\n    </Error>\n    <Message code=\"3\">  </Message>\n"
-      "    <Note><!-- c -->\n    </Note>\n  </Response>\n</ELM>\n");
+      "    <Note><!-- c -->\n    </Note>\n    <Plain>\r  <Inner/>\r</Plain>\n    <Data>\n <![CDATA[d]]></Data>\n"
+      "    <Instruction>\n <?p q?></Instruction>\n  </Response>\n</ELM>\n");
   ASSERT_EQ(r.rc, S_OK);
   // Each node as name=value, depth first, the text nodes by their value.
   std::string seen;
@@ -170,7 +172,8 @@ TEST(ELMRequestXmlResponse, IndentationIsKeptOnlyWhereItIsAnElementsText) {
   ASSERT_EQ(r.doc.GetResponse(response), S_OK);
   walk(walk, CATIDOMNode_var(response));
   EXPECT_EQ(seen,
-            "Response=;#text=\n    ;Attribute=;Error=;#text=\n      ;Detail=;Message=;#text=  ;Note=;#comment= c ;");
+            "Response=;#text=\n    ;Attribute=;Error=;#text=\n      ;Detail=;Message=;#text=  ;Note=;#comment= c ;"
+            "Plain=;#text=\n  ;Inner=;Data=;#text=\n ;#cdata-section=d;Instruction=;#text=\n ;p=q;");
 }
 
 TEST(ELMRequestXmlList, SplitsOnSeparatorKeepingInnerEmptyItems) {

@@ -22,7 +22,8 @@ std::vector<std::string> Plugin::Candidates() {
   std::filesystem::path dir = ExecutableDir();
   if (!dir.empty()) {
     out.push_back((dir / kLibraryName).string());
-    out.push_back((dir.parent_path() / "lib" / kLibraryName).string());
+    // The library directory of the install elm belongs to, wherever it went.
+    out.push_back((dir / ELM_PLUGIN_RELATIVE_DIR / kLibraryName).lexically_normal().string());
   }
   out.push_back(ELM_PLUGIN_INSTALL_PATH);
   out.push_back(ELM_PLUGIN_BUILD_PATH);
