@@ -1,5 +1,7 @@
 #include "XmlWellFormed.h"
 
+#include "XmlScan.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -7,8 +9,6 @@
 
 namespace elmhost::xml {
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsXmlChar(unsigned long c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
@@ -56,16 +56,6 @@ bool IsReference(const char* p, const char* end, const std::vector<std::string_v
              declared.end();
 }
 
-/// Just past the first what from on; end when there is none.
-const char* Find(const char* from, const char* end, std::string_view what) {
-  const char* at = std::search(from, end, what.begin(), what.end());
-  return at == end ? end : at + what.size();
-}
-
-bool StartsWith(const char* p, const char* end, std::string_view what) {
-  return static_cast<std::size_t>(end - p) >= what.size() && std::memcmp(p, what.data(), what.size()) == 0;
-}
-
 /// The end of a document type declaration whose name starts at p, its
 /// internal subset included: a ']' or '>' inside a quoted literal, a
 /// comment or an instruction of the subset ends nothing.
@@ -77,9 +67,9 @@ const char* EndOfDoctype(const char* p, const char* end) {
       const char* close = static_cast<const char*>(std::memchr(p + 1, c, static_cast<std::size_t>(end - p - 1)));
       p = close ? close + 1 : end;
     } else if (subset && StartsWith(p, end, "<!--")) {
-      p = Find(p + 4, end, "-->");
+      p = FindPast(p + 4, end, "-->");
     } else if (subset && StartsWith(p, end, "<?")) {
-      p = Find(p + 2, end, "?>");
+      p = FindPast(p + 2, end, "?>");
     } else if (c == '[' || c == ']') {
       subset = c == '[';
       ++p;
@@ -100,15 +90,15 @@ std::vector<std::string_view> DeclaredEntities(const char* p, const char* end) {
   for (;;) {
     while (p < end && IsSpace(*p)) ++p;
     if (StartsWith(p, end, "<?"))
-      p = Find(p + 2, end, "?>");
+      p = FindPast(p + 2, end, "?>");
     else if (StartsWith(p, end, "<!--"))
-      p = Find(p + 4, end, "-->");
+      p = FindPast(p + 4, end, "-->");
     else
       break;
   }
   if (!StartsWith(p, end, "<!DOCTYPE")) return names;
   const char* close = EndOfDoctype(p + 9, end);
-  for (const char* at = Find(p, close, "<!ENTITY"); at != close; at = Find(at, close, "<!ENTITY")) {
+  for (const char* at = FindPast(p, close, "<!ENTITY"); at != close; at = FindPast(at, close, "<!ENTITY")) {
     while (at < close && IsSpace(*at)) ++at;
     if (at < close && *at == '%') continue;  // a parameter entity: not for the document's text
     const char* name = at;
@@ -140,15 +130,14 @@ private:
       const char* lt = m_next < m_end ? static_cast<const char*>(std::memchr(m_next, '<', m_end - m_next)) : nullptr;
       if (!lt) return false;
       m_next = lt + 1;
-      const std::string_view rest(lt, static_cast<std::size_t>(m_end - lt));
       const char* end = nullptr;
-      if (rest.starts_with("<!--"))
-        end = Find(lt + 4, m_end, "-->");
-      else if (rest.starts_with("<![CDATA["))
-        end = Find(lt + 9, m_end, "]]>");
-      else if (rest.starts_with("<?"))
-        end = Find(lt + 2, m_end, "?>");
-      else if (rest.starts_with("<!DOCTYPE"))
+      if (StartsWith(lt, m_end, "<!--"))
+        end = FindPast(lt + 4, m_end, "-->");
+      else if (StartsWith(lt, m_end, "<![CDATA["))
+        end = FindPast(lt + 9, m_end, "]]>");
+      else if (StartsWith(lt, m_end, "<?"))
+        end = FindPast(lt + 2, m_end, "?>");
+      else if (StartsWith(lt, m_end, "<!DOCTYPE"))
         end = EndOfDoctype(lt + 9, m_end);
       if (!end) continue;
       m_sectionStart = lt;

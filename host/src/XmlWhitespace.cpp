@@ -1,13 +1,14 @@
 #include "XmlWhitespace.h"
 
+#include "XmlScan.h"
+
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace elmhost::xml {
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool Inside(const char* p, const char* begin, const char* end) { return p && p >= begin && p < end; }
 
@@ -15,7 +16,7 @@ bool Inside(const char* p, const char* begin, const char* end) { return p && p >
 /// node does not point into the text (an empty value may be a constant).
 const char* MarkupStart(const pugi::xml_node& node, const char* begin, const char* end) {
   const char* p = nullptr;
-  const char* marker = "<";
+  std::string_view marker = "<";
   switch (node.type()) {
     case pugi::node_element:
       p = node.name() - 1;
@@ -32,10 +33,7 @@ const char* MarkupStart(const pugi::xml_node& node, const char* begin, const cha
     default:
       return nullptr;
   }
-  const std::size_t length = std::strlen(marker);
-  if (!Inside(p, begin, end) || static_cast<std::size_t>(end - p) < length || std::memcmp(p, marker, length) != 0)
-    return nullptr;
-  return p;
+  return Inside(p, begin, end) && StartsWith(p, end, marker) ? p : nullptr;
 }
 
 /// The whitespace with line ends as the parser writes them in text: CR LF
