@@ -144,8 +144,6 @@ void ELMNamedStructureCmd::CancelCommand() {
   RequestDelayedDestruction();
 }
 
-
-
 CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) {
   ELM_SCOPE("ELMNamedStructureCmd::Activate");
   if (!CATFrmLayout::GetCurrentLayout()) ELM_FAIL_POINT();
