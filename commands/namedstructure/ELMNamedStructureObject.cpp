@@ -3,6 +3,15 @@
 #include "ELMScopeStack.h"
 #include "ELMTrace.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define ELM_BLOCK_FREED(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define ELM_BLOCK_TAKEN(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define ELM_BLOCK_FREED(p, n) ((void)(p), (void)(n))
+#define ELM_BLOCK_TAKEN(p, n) ((void)(p), (void)(n))
+#endif
+
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -18,7 +27,87 @@ std::size_t HashOf(const CATUnicodeString& partNumber, const CATUnicodeString& i
   return h ^ (std::hash<std::string_view>()(instanceName.Utf8()) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
 }
 
-ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) { return static_cast<ELMNamedStructureObject*>(list[pos]); }
+ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) {
+  return static_cast<ELMNamedStructureObject*>(list[pos]);
+}
+
+/// One thread's elements, carved out of slabs. A freed element's block is
+/// reused by the next; when the last element of the thread is freed, as
+/// when a command's structure goes, the slabs go back but the first.
+/// Under AddressSanitizer a free block is out of bounds, as a freed heap
+/// block would be, so that a use after free is still caught.
+class ElementSlabs {
+public:
+  ~ElementSlabs() {
+    for (void* slab : m_slabs) Drop(slab);
+    if (m_kept) Drop(m_kept);
+  }
+
+  void* Take() {
+    if (m_free) {
+      Free* block = m_free;
+      ELM_BLOCK_TAKEN(block, kBlock);
+      m_free = block->next;
+      ++m_live;
+      return block;
+    }
+    if (m_slabs.empty() || m_used == kPerSlab) {
+      m_slabs.reserve(m_slabs.size() + 1);
+      void* slab = m_kept ? std::exchange(m_kept, nullptr) : ::operator new(kPerSlab* kBlock);
+      ELM_BLOCK_FREED(slab, kPerSlab * kBlock);
+      m_slabs.push_back(slab);
+      m_used = 0;
+    }
+    void* block = static_cast<char*>(m_slabs.back()) + kBlock * m_used++;
+    ELM_BLOCK_TAKEN(block, kBlock);
+    ++m_live;
+    return block;
+  }
+
+  void Give(void* block) {
+    auto* free = static_cast<Free*>(block);
+    free->next = m_free;
+    m_free = free;
+    ELM_BLOCK_FREED(block, kBlock);
+    if (--m_live == 0) Reset();
+  }
+
+  static constexpr std::size_t kBlock = sizeof(ELMNamedStructureObject);
+
+private:
+  static constexpr std::size_t kPerSlab = 1024;
+  struct Free {
+    Free* next;
+  };
+
+  void Reset() {
+    m_free = nullptr;
+    m_used = 0;
+    for (void* slab : m_slabs) {
+      if (!m_kept)
+        m_kept = slab;
+      else
+        Drop(slab);
+    }
+    m_slabs.clear();
+  }
+
+  static void Drop(void* slab) {
+    ELM_BLOCK_TAKEN(slab, kPerSlab * kBlock);
+    ::operator delete(slab);
+  }
+
+  std::vector<void*> m_slabs;
+  void* m_kept = nullptr;
+  std::size_t m_used = 0;
+  std::size_t m_live = 0;
+  Free* m_free = nullptr;
+};
+
+ElementSlabs& Slabs() {
+  thread_local ElementSlabs slabs;
+  return slabs;
+}
 
 }  // namespace
 
@@ -94,6 +183,20 @@ struct ELMNamedStructureObject::ChildIndex {
     return position;
   }
 };
+
+void* ELMNamedStructureObject::operator new(std::size_t size) {
+  if (size != ElementSlabs::kBlock) return ::operator new(size);
+  return Slabs().Take();
+}
+
+void ELMNamedStructureObject::operator delete(void* block, std::size_t size) noexcept {
+  if (!block) return;
+  if (size != ElementSlabs::kBlock) {
+    ::operator delete(block);
+    return;
+  }
+  Slabs().Give(block);
+}
 
 ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName)
     : m_partNumber(std::move(partNumber)), m_instanceName(std::move(instanceName)) {

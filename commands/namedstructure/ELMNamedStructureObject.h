@@ -4,6 +4,7 @@
 #include "CATRawCollPV.h"
 #include "CATUnicodeString.h"
 
+#include <cstddef>
 #include <memory>
 
 /// One element of a named structure as the PDM stores it: the part number
@@ -14,6 +15,11 @@ public:
   ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName);
   ~ELMNamedStructureObject();
   ELMNamedStructureObject(const ELMNamedStructureObject&) = delete;
+  /// Elements come from slabs of the thread that makes them, which must
+  /// also be the one that frees them: a stored structure has as many
+  /// elements as the product has nodes, made in one pass and freed in one.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
   ELMNamedStructureObject& operator=(const ELMNamedStructureObject&) = delete;
 
   /// The child at the 1-based index, or null when there are fewer children.

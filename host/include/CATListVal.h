@@ -15,6 +15,7 @@ public:
   ListVal(std::initializer_list<T> items) : m_v(items) {}
 
   void Append(const T& v) { m_v.push_back(v); }
+  void Append(T&& v) { m_v.push_back(std::move(v)); }
   void Append(const ListVal& other) { m_v.insert(m_v.end(), other.m_v.begin(), other.m_v.end()); }
   /// Inserts before position pos (1-based); pos Size()+1 appends.
   void InsertAt(int pos, const T& v) { m_v.insert(m_v.begin() + (pos - 1), v); }

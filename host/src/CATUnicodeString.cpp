@@ -53,6 +53,9 @@ std::size_t firstInvalid(const char* s, std::size_t n) {
       if (w & 0x8080808080808080ull) break;
       i += 8;
     }
+    // Names and values are mostly shorter than a word: their ASCII tail
+    // is passed over here rather than one sequence check at a time.
+    while (i < n && p[i] < 0x80) ++i;
     if (i >= n) break;
     std::size_t len = validSequence(p + i, n - i);
     if (!len) return i;
@@ -125,8 +128,18 @@ CATUnicodeString& CATUnicodeString::operator=(const char* utf8) {
 void CATUnicodeString::BuildFromUTF8(const char* bytes, std::size_t count) {
   if (!bytes)
     m_s.clear();
-  else if (firstInvalid(bytes, count) == count)
-    m_s.assign(bytes, count);  // valid text, the usual case: into the room already held
+  else if (firstInvalid(bytes, count) == count) {
+    // Valid text, the usual case: into the room already held. Unless the
+    // source lies inside this string's own text, the plain append does,
+    // without the overlap handling of assign.
+    const char* own = m_s.data();
+    if (bytes >= own && bytes <= own + m_s.size()) {
+      m_s.assign(bytes, count);
+    } else {
+      m_s.clear();
+      m_s.append(bytes, count);
+    }
+  }
   else
     m_s = decode(bytes, count);
 }

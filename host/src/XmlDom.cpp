@@ -18,6 +18,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 CATImplementInterface(CATIDOMNode)
@@ -96,10 +97,88 @@ struct DocData {
   // Elements created but not yet placed in the tree; they wait as extra
   // children of the document node, which the writer and the root skip.
   std::set<pugi::xml_node_struct*> orphans;
+  // Handles, lists and results holding the document.
+  std::size_t holders = 0;
 };
-using DocPtr = std::shared_ptr<DocData>;
+
+/// A document's holders count it without atomic steps: like the handles'
+/// own reference counts, a document is used by one thread at a time, and
+/// a walk over a large one takes and drops a holder at every step.
+class DocPtr {
+public:
+  DocPtr() = default;
+  explicit DocPtr(DocData* doc) : m_p(doc) {
+    if (m_p) ++m_p->holders;
+  }
+  DocPtr(const DocPtr& other) : m_p(other.m_p) {
+    if (m_p) ++m_p->holders;
+  }
+  DocPtr(DocPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+  DocPtr& operator=(DocPtr other) noexcept {
+    std::swap(m_p, other.m_p);
+    return *this;
+  }
+  ~DocPtr() {
+    if (m_p && --m_p->holders == 0) delete m_p;
+  }
+  DocData* operator->() const { return m_p; }
+  DocData& operator*() const { return *m_p; }
+  explicit operator bool() const { return m_p != nullptr; }
+  friend bool operator==(const DocPtr& a, const DocPtr& b) { return a.m_p == b.m_p; }
+
+private:
+  DocData* m_p = nullptr;
+};
+
+DocPtr MakeDoc() { return DocPtr(new DocData); }
 
 CATUnicodeString text(const char* s) { return CATUnicodeString(s); }
+
+/// Node handles freed by this thread, kept for the next ones: a walk over a
+/// large document makes and drops a handle at every step, and the general
+/// allocator costs more than the rest of the step. The kept blocks are
+/// plain data, so a handle released by a static's destructor at exit, after
+/// the thread's own objects are gone, still finds them, and then frees.
+struct HandleCache {
+#if defined(__SANITIZE_ADDRESS__)
+  // None kept: every freed handle stays visible to the sanitizer as freed.
+  static constexpr std::size_t kKept = 0;
+#else
+  static constexpr std::size_t kKept = 256;
+#endif
+  std::size_t size;
+  std::size_t count;
+  bool closed;
+  void* blocks[kKept ? kKept : 1];
+};
+thread_local HandleCache t_handles;
+
+struct HandleCacheCloser {
+  bool armed = false;
+  ~HandleCacheCloser() {
+    while (t_handles.count) ::operator delete(t_handles.blocks[--t_handles.count]);
+    t_handles.closed = true;
+  }
+};
+thread_local HandleCacheCloser t_handlesCloser;
+
+void* TakeHandle(std::size_t size) noexcept {
+  HandleCache& c = t_handles;
+  if (size == c.size && c.count) return c.blocks[--c.count];
+  return ::operator new(size, std::nothrow);
+}
+
+void GiveHandle(void* block, std::size_t size) noexcept {
+  HandleCache& c = t_handles;
+  if (!c.closed && c.count < HandleCache::kKept && (c.size == 0 || c.size == size)) {
+    // The first block kept by a thread arranges their freeing at its end.
+    if (c.count == 0) t_handlesCloser.armed = true;
+    c.size = size;
+    c.blocks[c.count++] = block;
+  } else {
+    ::operator delete(block);
+  }
+}
 
 class DomNode final : public CATIDOMElement, public CATIDOMText, public CATIDOMDocument, public CATIXMLXPathFactory {
 public:
@@ -109,6 +188,9 @@ public:
     // An element created and never appended goes with its creator's handle.
     if (m_orphan && m_doc->orphans.erase(m_node.internal_object())) m_doc->doc.remove_child(m_node);
   }
+
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return TakeHandle(size); }
+  static void operator delete(void* block, std::size_t size) noexcept { GiveHandle(block, size); }
 
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;
@@ -161,7 +243,12 @@ public:
       case CDATA_SECTION_NODE: name = "#cdata-section"; break;
       case COMMENT_NODE: name = "#comment"; break;
       case DOCUMENT_NODE: name = "#document"; break;
-      default: name = text(m_node.name());
+      default: {
+        // Element and instruction names: straight into the caller's string,
+        // every element of a walk asks for its name.
+        const char* n = m_node.name();
+        name.BuildFromUTF8(n, std::strlen(n));
+      }
     }
     return S_OK;
   }
@@ -389,7 +476,7 @@ public:
     if (qualifiedName.IsNull()) return E_FAIL;
     DocPtr doc;
     try {
-      doc = std::make_shared<DocData>();
+      doc = MakeDoc();
     } catch (...) {
       return E_OUTOFMEMORY;
     }
@@ -452,7 +539,7 @@ public:
     auto* in = dynamic_cast<InputSource*>(source.get());
     if (!in) return E_FAIL;
     try {
-      auto doc = std::make_shared<DocData>();
+      auto doc = MakeDoc();
       if (!in->Take(doc->buffer)) return E_FAIL;
       // Whitespace-only text is an element's text where it is its first or
       // only child, and is kept there (see XmlWhitespace.h); comments and

@@ -241,11 +241,14 @@ HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUn
 
 HRESULT PLMObject::AttributeValueList(const CATListValCATUnicodeString& names,
                                       CATListValCATUnicodeString& values) const {
-  // All or nothing: the names are few, so they are simply looked up twice.
-  for (const CATUnicodeString& name : names)
-    if (!Attribute(name.Utf8())) return E_FAIL;
+  // All or nothing: what was given before a name is missed is taken back.
+  const int before = values.Size();
   for (const CATUnicodeString& name : names) {
     const PLMAttribute* a = Attribute(name.Utf8());
+    if (!a) {
+      while (values.Size() > before) values.RemovePosition(values.Size());
+      return E_FAIL;
+    }
     values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
   }
   return S_OK;
