@@ -13,107 +13,54 @@ class ElmTool : public elmtest::ElmFixture {};
 
 }  // namespace
 
-TEST_F(ElmTool, HelpAndVersionSucceedAndUnknownUseIsAUsageError) {
-  auto help = Elm({"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_THAT(help.out, HasSubstr("elm run CLASS --session FILE"));
-  auto version = Elm({"--version"});
-  EXPECT_EQ(version.exitCode, 0);
-  EXPECT_THAT(version.out, testing::StartsWith("elm 1."));
-
-  auto unknown = Elm({"frobnicate"});
-  EXPECT_EQ(unknown.exitCode, 2);
-  EXPECT_THAT(unknown.err, HasSubstr("elm: unknown command \"frobnicate\""));
-  auto noSession = Elm({"run", "SetPartNumberFromExtPdmCmd"});
-  EXPECT_EQ(noSession.exitCode, 2);
-  EXPECT_THAT(noSession.err, HasSubstr("run needs --session FILE"));
+// Every answer of elm to how it was called: the status, and what it prints on which stream.
+TEST_F(ElmTool, EachUseGetsItsStatusAndTellsWhatIsWrong) {
+  using testing::_;
+  using testing::AllOf;
+  using testing::Matcher;
+  const std::string missing = (m_dir / "missing.json").string();
+  const std::string answers = WriteFile("answers.json", "[\"OK\", \"Maybe\"]");
+  const std::string pn = "SetPartNumberFromExtPdmCmd", plugin = "/nonexistent/libELMCommands.so";
+  const std::string unknownClass = "unknown command class \"NoSuchCmd\"";
+  const std::string badAnswer = answers + ": at /1: expected \"OK\", \"Cancel\", \"Close\" or a number";
+  struct Case {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int exitCode;
+    Matcher<const std::string&> out, err;
+  } cases[] = {
+      {{"--help"}, {}, 0, HasSubstr("elm run CLASS --session FILE"), _},
+      {{"--version"}, {}, 0, testing::StartsWith("elm 1."), _},
+      {{"commands"}, {}, 0, HasSubstr(pn + "\n"), _},
+      {{"frobnicate"}, {}, 2, _, HasSubstr("elm: unknown command \"frobnicate\"")},
+      {{"run", pn}, {}, 2, _, HasSubstr("run needs --session FILE")},
+      // The plug-in is named with where it was looked for.
+      {{"run", pn, "--session", m_session}, {{"ELM_PLUGIN", plugin}}, 5, IsEmpty(), HasSubstr(plugin)},
+      // An unknown class is told with the registered ones.
+      {{"run", "NoSuchCmd", "--session", m_session}, {}, 4, _, AllOf(HasSubstr(unknownClass), HasSubstr(pn))},
+      {{"run", pn, "--session", missing}, {}, 3, _, HasSubstr(missing + ": cannot be read")},
+      // A bad answers file is refused before anything runs.
+      {{"run", pn, "--session", m_session, "--answers", answers}, {}, 3, _, HasSubstr(badAnswer)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    auto r = Elm(c.args, c.env);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_THAT(r.out, c.out);
+    EXPECT_THAT(r.err, c.err);
+  }
 }
 
-TEST_F(ElmTool, CommandsListsTheClassesThePluginRegisters) {
-  auto r = Elm({"commands"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_THAT(r.out, HasSubstr("SetPartNumberFromExtPdmCmd\n"));
-}
-
-TEST_F(ElmTool, MissingPluginIsReportedWithWhereItWasLookedFor) {
-  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", m_session}, {{"ELM_PLUGIN", "/nonexistent/libELMCommands.so"}});
-  EXPECT_EQ(r.exitCode, 5);
-  EXPECT_THAT(r.err, HasSubstr("/nonexistent/libELMCommands.so"));
-  EXPECT_THAT(r.out, IsEmpty());
-}
-
-TEST_F(ElmTool, UnknownClassNamesTheRegisteredOnes) {
-  auto r = Elm({"run", "NoSuchCmd", "--session", m_session});
-  EXPECT_EQ(r.exitCode, 4);
-  EXPECT_THAT(r.err, HasSubstr("unknown command class \"NoSuchCmd\""));
-  EXPECT_THAT(r.err, HasSubstr("SetPartNumberFromExtPdmCmd"));
-}
-
-struct BadSession {
-  const char* what;
-  const char* text;
-  const char* expected;  ///< what elm must say after the file name
-};
-
-void PrintTo(const BadSession& c, std::ostream* os) { *os << c.what; }
-
-// Each reason is the session reader's own test; here elm's part: the file, the place, and nothing runs.
-class ElmBadSession : public elmtest::ElmFixture, public testing::WithParamInterface<BadSession> {};
-
-TEST_P(ElmBadSession, ExitsWithFilePlaceAndReasonAndWritesNothing) {
-  const BadSession& c = GetParam();
-  std::string session = WriteFile("bad.json", c.text);
-  std::string events = (m_dir / "events.jsonl").string();
-  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", session, "--events", events},
+// Why a session file is refused is the session reader's test; here elm's part: the file and the reason, the
+// status, and nothing run or written.
+TEST_F(ElmTool, ABadSessionFileIsRefusedWithItsNameAndNothingRuns) {
+  const std::string text = "{\n  \"objects\": [],\n  oops\n}";
+  std::string session = WriteFile("bad.json", text);
+  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", session, "--events", EventsFile()},
                {{"ELM_SERVER_URL", "http://127.0.0.1:9/"}});
   EXPECT_EQ(r.exitCode, 3);
-  EXPECT_THAT(r.err, HasSubstr("elm: " + session + ": " + c.expected));
+  EXPECT_THAT(r.err, HasSubstr("elm: " + session + ": not a JSON session file: parse error at line 3, column 3"));
   EXPECT_THAT(r.out, IsEmpty());
-  EXPECT_FALSE(std::filesystem::exists(events));
-  EXPECT_EQ(ReadFile(session), c.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ElmBadSession,
-    testing::Values(
-        BadSession{"NotJson", "{ \"objects\": [ }", "not a JSON session file: parse error at line 1, column 16: syntax error while parsing value"},
-        BadSession{"NotJsonPlace", "{\n  \"objects\": [],\n  oops\n}", "not a JSON session file: parse error at line 3, column 3"},
-        BadSession{"MissingObjects", "{ \"workbench\": \"CATImmNav\" }",
-                   "at the top level: the required field \"objects\" is missing"},
-        BadSession{"MissingType", "{ \"objects\": [ { \"id\": \"a\" } ] }",
-                   "at /objects/0: the required field \"type\" is missing"},
-        BadSession{"WrongKind", "{ \"objects\": [ { \"id\": \"a\", \"type\": \"VPMReference\", \"saved\": \"no\" } ] }",
-                   "at /objects/0/saved: expected true or false, found a text"},
-        BadSession{"UnknownType", "{ \"objects\": [ { \"id\": \"a\", \"type\": \"Gizmo\" } ] }",
-                   "at /objects/0/type: unknown type \"Gizmo\""},
-        BadSession{"UnknownTreeObject",
-                   "{ \"objects\": [ { \"id\": \"a\", \"type\": \"VPMReference\" } ],"
-                   "  \"tree\": { \"id\": \"n\", \"reference\": \"a\", \"children\": [ { \"id\": \"m\", \"reference\": \"b\" } ] } }",
-                   "at /tree/children/0/reference: unknown object \"b\""},
-        BadSession{"UnknownSelected",
-                   "{ \"objects\": [ { \"id\": \"a\", \"type\": \"VPMReference\" } ],"
-                   "  \"tree\": { \"id\": \"n\", \"reference\": \"a\" }, \"selection\": [ \"nope\" ] }",
-                   "at /selection/0: unknown object or tree node \"nope\""},
-        BadSession{"DuplicateId",
-                   "{ \"objects\": [ { \"id\": \"a\", \"type\": \"VPMReference\" }, { \"id\": \"a\", \"type\": \"VPMReference\" } ] }",
-                   "at /objects/1/id: the id \"a\" is used twice"},
-        BadSession{"UnknownField", "{ \"objects\": [], \"selected\": [] }", "at /selected: unknown field"},
-        BadSession{"DateThatDoesNotParse",
-                   "{ \"objects\": [ { \"id\": \"a\", \"type\": \"VPMReference\", \"attributes\": "
-                   "{ \"Made\": { \"type\": \"Date\", \"value\": \"yesterday\" } } } ] }",
-                   "at /objects/0/attributes/Made/value: \"yesterday\" is not a date"}),
-    [](const testing::TestParamInfo<BadSession>& info) { return std::string(info.param.what); });
-
-TEST_F(ElmTool, UnreadableSessionFileIsNamed) {
-  std::string missing = (m_dir / "missing.json").string();
-  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", missing});
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_THAT(r.err, HasSubstr(missing + ": cannot be read"));
-}
-
-TEST_F(ElmTool, BadAnswersFileIsRefusedBeforeAnythingRuns) {
-  std::string answers = WriteFile("answers.json", "[\"OK\", \"Maybe\"]");
-  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", m_session, "--answers", answers});
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_THAT(r.err, HasSubstr(answers + ": at /1: expected \"OK\", \"Cancel\", \"Close\" or a number"));
+  EXPECT_FALSE(std::filesystem::exists(EventsFile()));
+  EXPECT_EQ(ReadFile(session), text);
 }

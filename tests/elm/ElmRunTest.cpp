@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <regex>
-#include <sstream>
 
 using testing::ElementsAre;
 using testing::HasSubstr;

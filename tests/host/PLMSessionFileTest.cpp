@@ -50,6 +50,22 @@ const std::string kDate = "expected YYYY-MM-DDThh:mm:ss followed by Z or +hh:mm"
 TEST(PLMSessionRefusal, NamesThePlaceAndWhatIsWrong) {
   const std::string tooDeep = R"({ "objects": [], "x": )" + std::string(elmhost::PLMSession::kMaxNesting, '[');
   const Refusal cases[] = {
+      {"no objects", R"({ "workbench": "CATImmNav" })", "at the top level: the required field \"objects\" is missing"},
+      {"object without a type", R"({ "objects": [ { "id": "a" } ] })",
+       "at /objects/0: the required field \"type\" is missing"},
+      {"value of the wrong kind", R"({ "objects": [ { "id": "a", "type": "VPMReference", "saved": "no" } ] })",
+       "at /objects/0/saved: expected true or false, found a text"},
+      {"tree node of an unknown object",
+       R"({ "objects": [ { "id": "a", "type": "VPMReference" } ],)"
+       R"( "tree": { "id": "n", "reference": "a", "children": [ { "id": "m", "reference": "b" } ] } })",
+       "at /tree/children/0/reference: unknown object \"b\""},
+      {"unknown selection",
+       R"({ "objects": [ { "id": "a", "type": "VPMReference" } ], "tree": { "id": "n", "reference": "a" }, "selection": [ "nope" ] })",
+       "at /selection/0: unknown object or tree node \"nope\""},
+      {"id used twice",
+       R"({ "objects": [ { "id": "a", "type": "VPMReference" }, { "id": "a", "type": "VPMReference" } ] })",
+       "at /objects/1/id: the id \"a\" is used twice"},
+      {"unknown field", R"({ "objects": [], "selected": [] })", "at /selected: unknown field"},
       {"unknown attribute type", WithAttribute(R"({ "type": "Time", "value": "x" })"),
        "at /objects/0/attributes/X/type: unknown attribute type \"Time\"; the types are Boolean, Date, Integer, "
        "Real, String"},
@@ -100,6 +116,13 @@ TEST(PLMSessionRefusal, NamesThePlaceAndWhatIsWrong) {
     std::string error;
     EXPECT_FALSE(elmhost::PLMSession::FromText(c.text, "", error)) << c.what;
     EXPECT_EQ(error, "<session>: " + c.error) << c.what;
+  }
+  // A text that is no JSON: the place, then the parser's own words.
+  for (auto [text, place] : {std::pair{R"({ "objects": [ })", "line 1, column 16: syntax error while parsing value"},
+                             std::pair{"{\n  \"objects\": [],\n  oops\n}", "line 3, column 3"}}) {
+    std::string error;
+    EXPECT_FALSE(elmhost::PLMSession::FromText(text, "", error));
+    EXPECT_EQ(error.rfind(std::string("<session>: not a JSON session file: parse error at ") + place, 0), 0u) << error;
   }
 }
 

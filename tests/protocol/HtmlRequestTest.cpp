@@ -14,7 +14,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
 using elmtest::LoopbackServer;
 using elmtest::RawServer;

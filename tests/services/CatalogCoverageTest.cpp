@@ -10,9 +10,7 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 // The module is settled once per process: every case that depends on it
@@ -209,19 +210,23 @@ TEST(ELMGlobalDialogs, StandardMessagesSetTitleAndHelpsWithGeneratedDefaults) {
 
 TEST(ELMGlobalToolbar, ShownOnlyInAcceptedApplicationsWithAModule) {
   struct Case {
+    bool application;
     const char* first;  // null: no argument at all
     const char* module;
     const char* additional;
     int expected;
   };
   const Case cases[] = {
-      {"3DEXPERIENCE", "OAK", nullptr, 1},
-      {"cnext", "YEW", nullptr, 1},
-      {"CNEXT", "OAK", nullptr, 0},
-      {"CNEXT", "OAK", "CNEXT", 1},
-      {"CNEXT", "OAK", "cnext", 0},
-      {"3DEXPERIENCE", nullptr, nullptr, 0},
-      {nullptr, "OAK", nullptr, 0},
+      {true, "3DEXPERIENCE", "OAK", nullptr, 1},
+      {true, "cnext", "YEW", nullptr, 1},
+      {true, "CNEXT", "OAK", nullptr, 0},
+      {true, "CNEXT", "OAK", "CNEXT", 1},
+      {true, "CNEXT", "OAK", "cnext", 0},
+      {true, "3DEXPERIENCE", nullptr, nullptr, 0},
+      {true, nullptr, "OAK", nullptr, 0},
+      // Without an application only the module counts.
+      {false, nullptr, "ASH", nullptr, 1},
+      {false, nullptr, nullptr, nullptr, 0},
   };
   for (const Case& c : cases) {
     auto r = RunInChild({{"ELM_MODULE", c.module ? c.module : kUnset},
@@ -229,17 +234,14 @@ TEST(ELMGlobalToolbar, ShownOnlyInAcceptedApplicationsWithAModule) {
                         [&c] {
                           CATListValCATString args;
                           if (c.first) args = CATListValCATString{c.first, "-env"};
-                          CATApplication app("elm", args);
+                          std::optional<CATApplication> app;
+                          if (c.application) app.emplace("elm", args);
                           return static_cast<int>(ELMGlobal::ShowToolbar());
                         });
-    EXPECT_EQ(r.exitCode, c.expected) << (c.first ? c.first : "(none)") << " module " << (c.module ? c.module : "-")
-                                      << " additional " << (c.additional ? c.additional : "-");
+    EXPECT_EQ(r.exitCode, c.expected) << (c.application ? "" : "no application, ") << (c.first ? c.first : "(none)")
+                                      << " module " << (c.module ? c.module : "-") << " additional "
+                                      << (c.additional ? c.additional : "-");
   }
-}
-
-TEST(ELMGlobalToolbar, WithoutAnApplicationOnlyTheModuleCounts) {
-  EXPECT_EQ(RunInChild({{"ELM_MODULE", "ASH"}}, [] { return static_cast<int>(ELMGlobal::ShowToolbar()); }).exitCode, 1);
-  EXPECT_EQ(RunInChild({{"ELM_MODULE", kUnset}}, [] { return static_cast<int>(ELMGlobal::ShowToolbar()); }).exitCode, 0);
 }
 
 TEST(ELMGlobalTrace, RefusedApplicationNoteAndScopesAreWrittenExactly) {

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -96,8 +96,6 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return RunProcess(program, args, options);
 }
 
-bool RunningAsRoot() { return geteuid() == 0; }
-
 void DropRootPrivileges() {
   if (geteuid() != 0) return;
   const gid_t nobodyGroup = 65534;

@@ -50,8 +50,6 @@ struct RunOptions {
 };
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const RunOptions& options);
 
-/// True when the tests run as root, for whom file permissions do not hold.
-bool RunningAsRoot();
 /// For RunOptions::beforeExec: a child of root becomes "nobody" (uid and
 /// gid 65534), so that permissions apply to it as they do to a user; any
 /// other child is left as it is. Ends the child (127) when the change fails.

@@ -271,12 +271,6 @@ bool RawServer::Connection::Send(const std::string& bytes) const {
   return true;
 }
 
-void RawServer::Connection::WaitForStop() const {
-  pollfd p{m_stopFd, POLLIN, 0};
-  while (::poll(&p, 1, -1) < 0) {
-  }
-}
-
 bool RawServer::Connection::WaitForPeerClose() const {
   pollfd p[2] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
   for (;;) {

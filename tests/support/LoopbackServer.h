@@ -67,8 +67,6 @@ public:
   public:
     /// Writes all bytes; false when the peer has gone.
     bool Send(const std::string& bytes) const;
-    /// Blocks until the server is being stopped (for a server that never answers).
-    void WaitForStop() const;
     /// Blocks until the peer closes the connection or the server stops;
     /// true when the peer closed it.
     bool WaitForPeerClose() const;

@@ -28,7 +28,6 @@ public:
   int ShowBox(const elmhost::BoxDescription& box) override;
 
   const std::vector<elmhost::BoxDescription>& Boxes() const { return m_boxes; }
-  void Clear() { m_boxes.clear(); }
 
 private:
   std::vector<elmhost::BoxDescription> m_boxes;
