@@ -46,8 +46,7 @@ CATUnicodeString Number(int value) {
 
 /// The one "PLM_ExternalID" value of a navigator entity (a node's reference
 /// or instance), or empty.
-CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
-  CATIPLMNavEntity_var entity(object);
+CATUnicodeString ExternalIdOf(const CATIPLMNavEntity_var& entity) {
   if (!entity) return CATUnicodeString();
   // Asked for every node of a walk: the one-name list is made once.
   static const CATListValCATUnicodeString names = [] {
@@ -61,6 +60,8 @@ CATUnicodeString ExternalIdOf(CATBaseUnknown* object) {
   if (FAILED(entity->GetAttributeValues(names, values)) || values.Size() != 1) return CATUnicodeString();
   return std::move(values[1]);
 }
+
+CATUnicodeString ExternalIdOf(CATBaseUnknown* object) { return ExternalIdOf(CATIPLMNavEntity_var(object)); }
 
 // Steps of the command's stages, not operations of their own: they write
 // no trace lines besides those of the stage that runs them.
@@ -421,7 +422,11 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     if (entity) entity->IsRepReference(answer);
     if (answer != 0) continue;
 
-    CATUnicodeString names[2] = {GetPartnumberFromOccurrence(child), GetInstanceNameFromOccurrence(child)};
+    // With the trace off nothing tells the part number read through the
+    // reference just viewed from one read through a fresh view of it.
+    CATUnicodeString names[2] = {
+        ELMDebug::s_iDebug == 0 ? ExternalIdOf(entity) : GetPartnumberFromOccurrence(child),
+        GetInstanceNameFromOccurrence(child)};
     if (ELMNamedStructureObject* found = parentNode->GetChildObject(names[0], names[1])) {
       found->SetHandled();
       scopes.Open();
