@@ -134,52 +134,6 @@ DocPtr MakeDoc() { return DocPtr(new DocData); }
 
 CATUnicodeString text(const char* s) { return CATUnicodeString(s); }
 
-/// Node handles freed by this thread, kept for the next ones: a walk over a
-/// large document makes and drops a handle at every step, and the general
-/// allocator costs more than the rest of the step. The kept blocks are
-/// plain data, so a handle released by a static's destructor at exit, after
-/// the thread's own objects are gone, still finds them, and then frees.
-struct HandleCache {
-#if defined(__SANITIZE_ADDRESS__)
-  // None kept: every freed handle stays visible to the sanitizer as freed.
-  static constexpr std::size_t kKept = 0;
-#else
-  static constexpr std::size_t kKept = 256;
-#endif
-  std::size_t size;
-  std::size_t count;
-  bool closed;
-  void* blocks[kKept ? kKept : 1];
-};
-thread_local HandleCache t_handles;
-
-struct HandleCacheCloser {
-  bool armed = false;
-  ~HandleCacheCloser() {
-    while (t_handles.count) ::operator delete(t_handles.blocks[--t_handles.count]);
-    t_handles.closed = true;
-  }
-};
-thread_local HandleCacheCloser t_handlesCloser;
-
-void* TakeHandle(std::size_t size) noexcept {
-  HandleCache& c = t_handles;
-  if (size == c.size && c.count) return c.blocks[--c.count];
-  return ::operator new(size, std::nothrow);
-}
-
-void GiveHandle(void* block, std::size_t size) noexcept {
-  HandleCache& c = t_handles;
-  if (!c.closed && c.count < HandleCache::kKept && (c.size == 0 || c.size == size)) {
-    // The first block kept by a thread arranges their freeing at its end.
-    if (c.count == 0) t_handlesCloser.armed = true;
-    c.size = size;
-    c.blocks[c.count++] = block;
-  } else {
-    ::operator delete(block);
-  }
-}
-
 class DomNode final : public CATIDOMElement, public CATIDOMText, public CATIDOMDocument, public CATIXMLXPathFactory {
 public:
   DomNode(DocPtr doc, pugi::xml_node node, pugi::xml_attribute attr = {})
@@ -188,9 +142,6 @@ public:
     // An element created and never appended goes with its creator's handle.
     if (m_orphan && m_doc->orphans.erase(m_node.internal_object())) m_doc->doc.remove_child(m_node);
   }
-
-  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return TakeHandle(size); }
-  static void operator delete(void* block, std::size_t size) noexcept { GiveHandle(block, size); }
 
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;
