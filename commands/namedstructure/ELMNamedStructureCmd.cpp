@@ -46,7 +46,7 @@ CATUnicodeString Number(int value) {
 
 /// The one "PLM_ExternalID" value of a navigator entity (a node's reference
 /// or instance), or empty.
-CATUnicodeString ExternalIdOf(const CATIPLMNavEntity_var& entity) {
+CATUnicodeString ExternalIdOf(CATIPLMNavEntity* entity) {
   if (!entity) return CATUnicodeString();
   // Asked for every node of a walk: the one-name list is made once.
   static const CATListValCATUnicodeString names = [] {
@@ -61,7 +61,7 @@ CATUnicodeString ExternalIdOf(const CATIPLMNavEntity_var& entity) {
   return std::move(values[1]);
 }
 
-CATUnicodeString ExternalIdOf(CATBaseUnknown* object) { return ExternalIdOf(CATIPLMNavEntity_var(object)); }
+CATUnicodeString ExternalIdOf(const CATIPLMNavEntity_var& entity) { return ExternalIdOf(entity.get()); }
 
 // Steps of the command's stages, not operations of their own: they write
 // no trace lines besides those of the stage that runs them.
@@ -381,14 +381,20 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     const bool reuse = known && ELMDebug::s_iDebug == 0;
     CATUnicodeString partNumber = reuse ? std::move(known[0]) : GetPartnumberFromOccurrence(occ);
     CATUnicodeString instanceName = reuse ? std::move(known[1]) : GetInstanceNameFromOccurrence(occ);
+    bool root = false;
     if (instanceName.IsNull() && n) {
       // A root has no instance: it meets the top element by its part number alone.
       instanceName = partNumber;
       n->SetHandled();
+      root = true;
     }
     ELM_NOTE("PartNmuber: [" + partNumber + "]");
     ELM_NOTE("InstanceName: [" + instanceName + "]");
-    if (!n || !(n->GetPartNumber() == partNumber) || !(n->GetInstanceName() == instanceName)) return false;
+    // Names handed on are the ones n was just found by, unless a root's
+    // stood in for its missing instance name: comparing them again cannot fail.
+    const bool foundByThem = reuse && !root;
+    if (!n || (!foundByThem && (!(n->GetPartNumber() == partNumber) || !(n->GetInstanceName() == instanceName))))
+      return false;
     if (depth == stack.size()) stack.emplace_back();
     Visit& visit = stack[depth++];
     visit.node = n;

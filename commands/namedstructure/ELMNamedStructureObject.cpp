@@ -13,6 +13,7 @@
 #endif
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,8 +28,36 @@ std::size_t HashOf(const CATUnicodeString& partNumber, const CATUnicodeString& i
   return h ^ (std::hash<std::string_view>()(instanceName.Utf8()) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
 }
 
-ELMNamedStructureObject* At(const CATRawCollPV& list, int pos) {
-  return static_cast<ELMNamedStructureObject*>(list[pos]);
+/// Byte equality of two texts, without a library call for the few bytes
+/// of a part number or an instance name: a look-up among siblings compares
+/// names that mostly differ only in their last digits.
+bool Same(const CATUnicodeString& a, const CATUnicodeString& b) {
+  const std::string& x = a.Utf8();
+  const std::string& y = b.Utf8();
+  std::size_t n = x.size();
+  if (n != y.size()) return false;
+  const char* p = x.data();
+  const char* q = y.data();
+  auto word = [](const char* at) {
+    std::uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  if (n >= 8) {
+    // Whole words, then the last word, which may overlap the one before.
+    for (std::size_t i = 0; i + 8 <= n; i += 8)
+      if (word(p + i) != word(q + i)) return false;
+    return word(p + n - 8) == word(q + n - 8);
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != q[i]) return false;
+  return true;
+}
+
+/// Whether the element carries both names.
+bool Carries(const ELMNamedStructureObject* element, const CATUnicodeString& partNumber,
+             const CATUnicodeString& instanceName) {
+  return Same(element->GetPartNumber(), partNumber) && Same(element->GetInstanceName(), instanceName);
 }
 
 /// One thread's elements, carved out of slabs. A freed element's block is
@@ -129,58 +158,57 @@ struct ELMNamedStructureObject::ChildIndex {
   };
   std::vector<Slot> slots;
   std::size_t mask = 0;
-  /// Whether the child at a position (1-based) is the first with its names.
+  /// The children by position (1-based; the first entry is unused).
+  std::vector<ELMNamedStructureObject*> children;
+  /// Whether the child at a position is the first with its names.
   std::vector<bool> first;
-  int next = 1;
+  std::size_t next = 1;
 
-  explicit ChildIndex(const CATRawCollPV& children) {
-    const std::size_t n = static_cast<std::size_t>(children.Size());
+  ChildIndex(ELMNamedStructureObject* firstChild, int count) {
+    const std::size_t n = static_cast<std::size_t>(count);
     std::size_t size = 64;
     while (size < 2 * n) size <<= 1;
     slots.assign(size, Slot{0, 0});
     mask = size - 1;
     first.assign(n + 1, false);
-    std::vector<std::size_t> hashes(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      ELMNamedStructureObject* child = At(children, static_cast<int>(i) + 1);
-      hashes[i] = HashOf(child->m_partNumber, child->m_instanceName);
-    }
+    children.reserve(n + 1);
+    children.push_back(nullptr);
+    for (ELMNamedStructureObject* c = firstChild; c; c = c->m_nextSibling) children.push_back(c);
+    std::vector<std::size_t> hashes(n + 1);
+    for (std::size_t i = 1; i <= n; ++i) hashes[i] = HashOf(children[i]->m_partNumber, children[i]->m_instanceName);
     constexpr std::size_t kAhead = 16;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i + kAhead < n) __builtin_prefetch(&slots[hashes[i + kAhead] & mask], 1);
-      ELMNamedStructureObject* child = At(children, static_cast<int>(i) + 1);
-      Slot* slot = Find(children, hashes[i], child->m_partNumber, child->m_instanceName);
+    for (std::size_t i = 1; i <= n; ++i) {
+      if (i + kAhead <= n) __builtin_prefetch(&slots[hashes[i + kAhead] & mask], 1);
+      ELMNamedStructureObject* child = children[i];
+      Slot* slot = Find(hashes[i], child->m_partNumber, child->m_instanceName);
       if (slot->position != 0) continue;
-      *slot = Slot{Tag(hashes[i]), static_cast<int>(i) + 1};
-      first[i + 1] = true;
+      *slot = Slot{Tag(hashes[i]), static_cast<int>(i)};
+      first[i] = true;
     }
   }
 
   static std::uint32_t Tag(std::size_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
   /// The slot holding the pair of names, or the free slot where it would go.
-  Slot* Find(const CATRawCollPV& children, std::size_t hash, const CATUnicodeString& partNumber,
-             const CATUnicodeString& instanceName) {
+  Slot* Find(std::size_t hash, const CATUnicodeString& partNumber, const CATUnicodeString& instanceName) {
     const std::uint32_t tag = Tag(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& slot = slots[i];
       if (slot.position == 0) return &slot;
       if (slot.tag != tag) continue;
-      ELMNamedStructureObject* child = At(children, slot.position);
-      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) return &slot;
+      if (Carries(children[static_cast<std::size_t>(slot.position)], partNumber, instanceName)) return &slot;
     }
   }
 
-  /// The position of the first child with the names, or 0.
-  int Lookup(const CATRawCollPV& children, const CATUnicodeString& partNumber, const CATUnicodeString& instanceName) {
-    int position = 0;
-    if (next <= children.Size() && first[static_cast<std::size_t>(next)]) {
-      ELMNamedStructureObject* child = At(children, next);
-      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) position = next;
-    }
-    if (position == 0) position = Find(children, HashOf(partNumber, instanceName), partNumber, instanceName)->position;
-    if (position != 0) next = position + 1;
-    return position;
+  /// The first child with the names, or null.
+  ELMNamedStructureObject* Lookup(const CATUnicodeString& partNumber, const CATUnicodeString& instanceName) {
+    std::size_t position = 0;
+    if (next < children.size() && first[next] && Carries(children[next], partNumber, instanceName)) position = next;
+    if (position == 0)
+      position = static_cast<std::size_t>(Find(HashOf(partNumber, instanceName), partNumber, instanceName)->position);
+    if (position == 0) return nullptr;
+    next = position + 1;
+    return children[position];
   }
 };
 
@@ -206,40 +234,45 @@ ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CA
 ELMNamedStructureObject::~ELMNamedStructureObject() {
   ELM_SCOPE("ELMNamedStructureObject::~ELMNamedStructureObject");
   // A stored structure may be far deeper than the stack: the subtree is
-  // taken apart level by level, each child handing its own children over
-  // before it goes, so no destructor ever reaches below itself.
+  // taken apart through one chain of elements still to go, each handing
+  // its own children over to the chain before it goes, so no destructor
+  // ever reaches below itself, and nothing is allocated on the way.
   m_index.reset();
-  std::vector<ELMNamedStructureObject*> doomed;
-  for (void* child : m_children) doomed.push_back(static_cast<ELMNamedStructureObject*>(child));
-  m_children.RemoveAll();
-  while (!doomed.empty()) {
-    ELMNamedStructureObject* node = doomed.back();
-    doomed.pop_back();
+  ELMNamedStructureObject* doomed = m_firstChild;
+  m_firstChild = m_lastChild = nullptr;
+  m_childCount = 0;
+  while (doomed) {
+    ELMNamedStructureObject* node = doomed;
+    doomed = node->m_nextSibling;
+    if (node->m_firstChild) {
+      node->m_lastChild->m_nextSibling = doomed;
+      doomed = node->m_firstChild;
+    }
+    node->m_firstChild = node->m_lastChild = node->m_nextSibling = nullptr;
+    node->m_childCount = 0;
     node->m_index.reset();
-    for (void* child : node->m_children) doomed.push_back(static_cast<ELMNamedStructureObject*>(child));
-    node->m_children.RemoveAll();
     delete node;
   }
 }
 
 ELMNamedStructureObject* ELMNamedStructureObject::GetElement(int index) {
   ELM_SCOPE("ELMNamedStructureObject::GetElement");
-  if (index < 1 || index > m_children.Size()) return nullptr;
-  return At(m_children, index);
+  if (index < 1 || index > m_childCount) return nullptr;
+  ELMNamedStructureObject* child = m_firstChild;
+  while (--index > 0) child = child->m_nextSibling;
+  return child;
 }
 
 ELMNamedStructureObject* ELMNamedStructureObject::GetChildObject(const CATUnicodeString& partNumber,
                                                                  const CATUnicodeString& instanceName) {
   ELM_SCOPE("ELMNamedStructureObject::GetChildObject");
   ELMNamedStructureObject* found = nullptr;
-  if (m_children.Size() < kIndexFrom) {
-    for (int i = 1; i <= m_children.Size() && !found; ++i) {
-      ELMNamedStructureObject* child = At(m_children, i);
-      if (child->m_partNumber == partNumber && child->m_instanceName == instanceName) found = child;
-    }
+  if (m_childCount < kIndexFrom) {
+    for (ELMNamedStructureObject* c = m_firstChild; c && !found; c = c->m_nextSibling)
+      if (Carries(c, partNumber, instanceName)) found = c;
   } else {
-    if (!m_index) m_index = std::make_unique<ChildIndex>(m_children);
-    if (const int position = m_index->Lookup(m_children, partNumber, instanceName)) found = At(m_children, position);
+    if (!m_index) m_index = std::make_unique<ChildIndex>(m_firstChild, m_childCount);
+    found = m_index->Lookup(partNumber, instanceName);
   }
   if (!found) ELM_FAIL_POINT();
   return found;
@@ -251,23 +284,24 @@ void ELMNamedStructureObject::GetUnhandledObjects(CATListValCATUnicodeString& li
   // own call would.
   struct Frame {
     ELMNamedStructureObject* node;
-    int next;
+    ELMNamedStructureObject* next;
   };
   ELMScopeStack scopes(elmScope);
   std::vector<Frame> stack;
   auto visit = [&](ELMNamedStructureObject* node) {
     if (!node->m_handled) lines.Append(node->m_partNumber + "(" + node->m_instanceName + ")");
-    stack.push_back({node, 1});
+    stack.push_back({node, node->m_firstChild});
   };
   visit(this);
   while (!stack.empty()) {
     Frame& f = stack.back();
-    if (f.next > f.node->m_children.Size()) {
+    if (!f.next) {
       stack.pop_back();
       if (!stack.empty()) scopes.Close();
       continue;
     }
-    ELMNamedStructureObject* child = At(f.node->m_children, f.next++);
+    ELMNamedStructureObject* child = f.next;
+    f.next = child->m_nextSibling;
     scopes.Open();
     visit(child);
   }
@@ -275,7 +309,12 @@ void ELMNamedStructureObject::GetUnhandledObjects(CATListValCATUnicodeString& li
 
 void ELMNamedStructureObject::AddChild(ELMNamedStructureObject* child) {
   if (!child) return;
-  m_children.Append(child);
+  if (m_lastChild)
+    m_lastChild->m_nextSibling = child;
+  else
+    m_firstChild = child;
+  m_lastChild = child;
+  ++m_childCount;
   // Children come before the first look-up; one added later makes the
   // index be built again on the next.
   m_index.reset();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CATListValCATUnicodeString.h"
-#include "CATRawCollPV.h"
 #include "CATUnicodeString.h"
 
 #include <cstddef>
@@ -23,6 +22,7 @@ public:
   ELMNamedStructureObject& operator=(const ELMNamedStructureObject&) = delete;
 
   /// The child at the 1-based index, or null when there are fewer children.
+  /// Children are a chain: the index-th is reached in index steps.
   ELMNamedStructureObject* GetElement(int index);
   /// The first child, in stored order, whose part number and instance name
   /// both equal the given ones (exactly, letter case included); null when
@@ -34,7 +34,7 @@ public:
 
   /// Takes child over as the last child.
   void AddChild(ELMNamedStructureObject* child);
-  int GetChildCount() const { return m_children.Size(); }
+  int GetChildCount() const { return m_childCount; }
   const CATUnicodeString& GetPartNumber() const { return m_partNumber; }
   const CATUnicodeString& GetInstanceName() const { return m_instanceName; }
   bool IsHandled() const { return m_handled != 0; }
@@ -45,8 +45,15 @@ private:
 
   CATUnicodeString m_partNumber;
   CATUnicodeString m_instanceName;
+  // Children are chained through their next sibling rather than listed in
+  // an array of their own: a stored structure is made in one pass with
+  // children only ever appended, and an array per element would mean a
+  // growing allocation for every element that has children.
+  ELMNamedStructureObject* m_firstChild = nullptr;
+  ELMNamedStructureObject* m_lastChild = nullptr;
+  ELMNamedStructureObject* m_nextSibling = nullptr;
+  int m_childCount = 0;
   unsigned char m_handled = 0;
-  CATRawCollPV m_children;
   /// Built on the first look-up among many children, so that matching a
   /// node with tens of thousands of children does not scan them for each.
   std::unique_ptr<ChildIndex> m_index;

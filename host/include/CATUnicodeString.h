@@ -6,6 +6,9 @@
 #include <string_view>
 
 class CATString;
+namespace elmhost {
+struct UnicodeText;
+}
 
 /// Unicode text. Held as UTF-8, so conversions to and from the wire and the
 /// XML parser cost no transcoding.
@@ -89,6 +92,7 @@ public:
   friend bool operator<(const CATUnicodeString& a, const CATUnicodeString& b) { return a.m_s < b.m_s; }
 
 private:
+  friend struct elmhost::UnicodeText;
   std::string m_s;
 };
 

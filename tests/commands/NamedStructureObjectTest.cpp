@@ -42,3 +42,26 @@ TEST(NamedStructureObject, StructuresFreedOutOfTurnKeepTheirElements) {
   auto fourth = Fan("D", 5);
   ExpectFan(*fourth, "D", 5);
 }
+
+// Names are compared a word at a time: siblings that differ from the names
+// asked for in a single byte, wherever it lies and whatever the length,
+// never answer for them; the sibling with the very names does. Under
+// sixteen siblings they are scanned, from sixteen on found through the index.
+TEST(NamedStructureObject, ASiblingDifferingInOneByteAnywhereIsNotAMatch) {
+  for (std::size_t length : {1, 7, 8, 9, 15, 16, 17, 24}) {
+    const std::string name(length, 'n');
+    for (bool inPartNumber : {true, false}) {
+      SCOPED_TRACE(std::to_string(length) + (inPartNumber ? " bytes, part number" : " bytes, instance name"));
+      ELMNamedStructureObject top("T", "T");
+      for (std::size_t i = 0; i < length; ++i) {
+        std::string other = name;
+        other[i] = 'x';
+        top.AddChild(inPartNumber ? new ELMNamedStructureObject(other.c_str(), name.c_str())
+                                  : new ELMNamedStructureObject(name.c_str(), other.c_str()));
+      }
+      top.AddChild(new ELMNamedStructureObject(name.c_str(), name.c_str()));
+      EXPECT_EQ(top.GetChildObject(name.c_str(), name.c_str()), top.GetElement(static_cast<int>(length) + 1));
+      EXPECT_EQ(top.GetChildObject((name + "n").c_str(), name.c_str()), nullptr);
+    }
+  }
+}

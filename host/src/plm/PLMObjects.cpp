@@ -2,6 +2,7 @@
 
 #include "ELMHostPLMSession.h"
 #include "PLMValues.h"
+#include "UnicodeText.h"
 
 CATImplementInterface(CATIPLMComponent)
 CATImplementInterface(CATIAdpPLMIdentificator)
@@ -198,7 +199,7 @@ const PLMAttribute* PLMObject::Attribute(const std::string& name) const {
 HRESULT PLMObject::ShowValue(const CATUnicodeString& name, CATUnicodeString& value) const {
   const PLMAttribute* a = Attribute(name.Utf8());
   if (!a) return E_FAIL;
-  value = CATUnicodeString(a->value.c_str(), a->value.size());
+  value = UnicodeText::FromChecked(a->value);
   return S_OK;
 }
 
@@ -216,7 +217,7 @@ HRESULT PLMObject::SetValueFromString(const CATUnicodeString& name, const CATUni
 CATUnicodeString PLMObject::GetAlias() const {
   if (m_data.hasAlias) return m_data.alias.c_str();
   const PLMAttribute* id = Attribute("PLM_ExternalID");
-  return id ? CATUnicodeString(id->value.c_str(), id->value.size()) : CATUnicodeString();
+  return id ? UnicodeText::FromChecked(id->value) : CATUnicodeString();
 }
 
 HRESULT PLMObject::ListAttributes(CATListValCATAttributeInfos& attributes) const {
@@ -235,7 +236,7 @@ HRESULT PLMObject::TimeValue(const std::string& name, CATTime& time) const {
 HRESULT PLMObject::AttributeValues(const CATUnicodeString& name, CATListValCATUnicodeString& values) const {
   const PLMAttribute* a = Attribute(name.Utf8());
   if (!a) return E_FAIL;
-  values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
+  values.Append(UnicodeText::FromChecked(a->value));
   return S_OK;
 }
 
@@ -249,7 +250,7 @@ HRESULT PLMObject::AttributeValueList(const CATListValCATUnicodeString& names,
       while (values.Size() > before) values.RemovePosition(values.Size());
       return E_FAIL;
     }
-    values.Append(CATUnicodeString(a->value.c_str(), a->value.size()));
+    values.Append(UnicodeText::FromChecked(a->value));
   }
   return S_OK;
 }
