@@ -379,8 +379,13 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
   // on instead of read again (the trace shows each visit's own reading).
   auto begin = [&](CATIPLMNavOccurrence_var& occ, ELMNamedStructureObject* n, CATUnicodeString* known) -> bool {
     const bool reuse = known && ELMDebug::s_iDebug == 0;
-    CATUnicodeString partNumber = reuse ? std::move(known[0]) : GetPartnumberFromOccurrence(occ);
-    CATUnicodeString instanceName = reuse ? std::move(known[1]) : GetInstanceNameFromOccurrence(occ);
+    CATUnicodeString read[2];
+    if (!reuse) {
+      read[0] = GetPartnumberFromOccurrence(occ);
+      read[1] = GetInstanceNameFromOccurrence(occ);
+    }
+    CATUnicodeString& partNumber = reuse ? known[0] : read[0];
+    CATUnicodeString& instanceName = reuse ? known[1] : read[1];
     bool root = false;
     if (instanceName.IsNull() && n) {
       // A root has no instance: it meets the top element by its part number alone.
