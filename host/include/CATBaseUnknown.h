@@ -57,6 +57,11 @@ public:
   /// objects) call this once after construction.
   void MakeImmortal() { m_cRef = 1u << 30; }
 
+protected:
+  /// Called by Release when the count falls to zero; deletes the object.
+  /// An object kept for reuse instead is brought back with AddRef.
+  virtual void OnLastRelease();
+
 private:
   ULONG m_cRef = 1;
 };

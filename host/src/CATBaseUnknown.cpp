@@ -8,9 +8,11 @@ ULONG CATBaseUnknown::AddRef() { return ++m_cRef; }
 
 ULONG CATBaseUnknown::Release() {
   ULONG left = --m_cRef;
-  if (left == 0) delete this;
+  if (left == 0) OnLastRelease();
   return left;
 }
+
+void CATBaseUnknown::OnLastRelease() { delete this; }
 
 HRESULT CATBaseUnknown::QueryInterface(const CATIID& iid, void** ppv) {
   if (!ppv) return E_INVALIDARG;

@@ -10,6 +10,15 @@
 
 #include <pugixml.hpp>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define ELM_HANDLE_SPARE(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define ELM_HANDLE_TAKEN(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define ELM_HANDLE_SPARE(p, n) ((void)(p), (void)(n))
+#define ELM_HANDLE_TAKEN(p, n) ((void)(p), (void)(n))
+#endif
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +99,8 @@ HRESULT CATIXMLXPathFactory::Evaluate(const CATUnicodeString&, const CATIDOMNode
 namespace elmhost::xml {
 namespace {
 
+class DomNode;
+
 struct DocData {
   pugi::xml_document doc;
   // The parsed text: pugixml parses in place and points into it.
@@ -99,6 +110,11 @@ struct DocData {
   std::set<pugi::xml_node_struct*> orphans;
   // Handles, lists and results holding the document.
   std::size_t holders = 0;
+  // Node handles let go of, kept whole for the next ones: a walk over a
+  // large document makes and drops a handle at every node it passes. They
+  // hold nothing, the document least of all; they go with it.
+  std::vector<DomNode*> spare;
+  ~DocData();
 };
 
 /// A document's holders count it without atomic steps: like the handles'
@@ -143,9 +159,28 @@ public:
     if (m_orphan && m_doc->orphans.erase(m_node.internal_object())) m_doc->doc.remove_child(m_node);
   }
 
+  static constexpr std::size_t kSpare = 64;
+
+  /// A spare handle is out of bounds under the address sanitizer, as a
+  /// freed one would be: a use after the last release is still reported.
+  void Spare() { ELM_HANDLE_SPARE(this, sizeof(DomNode)); }
+  void Unspare() { ELM_HANDLE_TAKEN(this, sizeof(DomNode)); }
+
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;
-    if (node || attr) v.Attach(new (std::nothrow) DomNode(doc, node, attr));
+    if (!node && !attr) return v;
+    if (!doc->spare.empty()) {
+      DomNode* handle = doc->spare.back();
+      doc->spare.pop_back();
+      handle->Unspare();
+      handle->m_doc = doc;
+      handle->m_node = node;
+      handle->m_attr = attr;
+      handle->AddRef();
+      v.Attach(handle);
+    } else {
+      v.Attach(new (std::nothrow) DomNode(doc, node, attr));
+    }
     return v;
   }
 
@@ -339,12 +374,40 @@ public:
     return !m_doc->orphans.empty() && m_doc->orphans.count(n.internal_object()) != 0;
   }
 
+protected:
+  void OnLastRelease() override {
+    DocData* doc = m_doc ? &*m_doc : nullptr;
+    if (m_orphan || !doc || doc->spare.size() >= kSpare) {
+      delete this;
+      return;
+    }
+    m_node = pugi::xml_node();
+    m_attr = pugi::xml_attribute();
+    // When this handle was the document's last holder, the document goes
+    // at the end, with its spare handles, this one too: nothing after that.
+    DocPtr release = std::move(m_doc);
+    try {
+      doc->spare.push_back(this);
+    } catch (...) {
+      delete this;
+      return;
+    }
+    Spare();
+  }
+
 private:
   DocPtr m_doc;
   pugi::xml_node m_node;
   pugi::xml_attribute m_attr;
   bool m_orphan = false;
 };
+
+DocData::~DocData() {
+  for (DomNode* handle : spare) {
+    handle->Unspare();
+    delete handle;
+  }
+}
 
 class NodeList final : public CATIDOMNodeList {
 public:

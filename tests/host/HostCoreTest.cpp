@@ -201,3 +201,52 @@ TEST(XmlDomBuilder, ElementAndTextViewsFollowTheNodeKind) {
   EXPECT_TRUE(CATIDOMElement_var(b));
   EXPECT_TRUE(!CATIDOMDocument_var(b));
 }
+
+// A handle let go of is kept by its document for the next one asked for:
+// each reused handle answers for its own node only, a handle kept alive is
+// never handed out again, and the last handle out keeps the document.
+TEST(XmlDomBuilder, HandlesLetGoAreReusedOnlyForTheirNextNode) {
+  CATIXMLDOMDocumentBuilder_var builder;
+  CreateCATIXMLDOMDocumentBuilder(builder);
+  CATISAXFactory_var sax;
+  ASSERT_EQ(CreateCATISAXFactory(sax), S_OK);
+  CATISAXInputSource_var source;
+  ASSERT_EQ(sax->CreateInputSourceFromString(R"(<a><b x="1"/><c x="2"/>t<d x="3"/></a>)", "ELM", source), S_OK);
+  CATIDOMDocument_var doc;
+  ASSERT_EQ(builder->Parse(source, doc, {}, {}, CATISAXEntityResolver_var(), CATISAXErrorHandler_var()), S_OK);
+  CATIDOMElement_var root;
+  ASSERT_EQ(doc->GetDocumentElement(root), S_OK);
+  CATIDOMNode_var kept;
+  root->GetFirstChild(kept);
+  for (int pass = 0; pass < 3; ++pass) {
+    std::string seen;
+    CATIDOMNode_var node;
+    root->GetFirstChild(node);
+    while (node) {
+      EXPECT_FALSE(node.get() == kept.get()) << "a live handle was handed out again";
+      CATUnicodeString name, x;
+      node->GetNodeName(name);
+      if (CATIDOMElement_var element{node}) element->GetAttribute("x", x);
+      seen += name.Utf8() + "=" + x.Utf8() + " ";
+      CATIDOMNode_var next;
+      node->GetNextSibling(next);
+      node = next;
+    }
+    EXPECT_EQ(seen, "b=1 c=2 #text= d=3 ");
+  }
+  // Only handles hold the document now: c, then the text after it, then d.
+  CATIDOMNode_var c, text, d;
+  kept->GetNextSibling(c);
+  doc = nullptr;
+  root = nullptr;
+  kept = nullptr;
+  c->GetNextSibling(text);
+  c = nullptr;
+  ASSERT_TRUE(text);
+  text->GetNextSibling(d);
+  text = nullptr;
+  CATUnicodeString x;
+  ASSERT_TRUE(CATIDOMElement_var(d));
+  CATIDOMElement_var(d)->GetAttribute("x", x);
+  EXPECT_EQ(x, "3");
+}
