@@ -72,10 +72,12 @@ bool Same(const CATUnicodeString& a, const CATUnicodeString& b) {
     return w;
   };
   if (n >= 8) {
-    // Whole words, then the last word, which may overlap the one before.
-    for (std::size_t i = 0; i + 8 <= n; i += 8)
+    // The last word first, where numbered names differ, then the whole
+    // words before it; the last may overlap the one before.
+    if (word(p + n - 8) != word(q + n - 8)) return false;
+    for (std::size_t i = 0; i + 8 < n; i += 8)
       if (word(p + i) != word(q + i)) return false;
-    return word(p + n - 8) == word(q + n - 8);
+    return true;
   }
   for (std::size_t i = 0; i < n; ++i)
     if (p[i] != q[i]) return false;

@@ -163,8 +163,10 @@ public:
 
   /// A spare handle is out of bounds under the address sanitizer, as a
   /// freed one would be: a use after the last release is still reported.
-  void Spare() { ELM_HANDLE_SPARE(this, sizeof(DomNode)); }
-  void Unspare() { ELM_HANDLE_TAKEN(this, sizeof(DomNode)); }
+  /// Static, so that unpoisoning a handle is not a call on the object,
+  /// which the undefined-behaviour sanitizer's type check would read first.
+  static void Spare(DomNode* handle) { ELM_HANDLE_SPARE(handle, sizeof(DomNode)); }
+  static void Unspare(DomNode* handle) { ELM_HANDLE_TAKEN(handle, sizeof(DomNode)); }
 
   static CATIDOMNode_var Wrap(const DocPtr& doc, pugi::xml_node node, pugi::xml_attribute attr = {}) {
     CATIDOMNode_var v;
@@ -172,7 +174,7 @@ public:
     if (!doc->spare.empty()) {
       DomNode* handle = doc->spare.back();
       doc->spare.pop_back();
-      handle->Unspare();
+      Unspare(handle);
       handle->m_doc = doc;
       handle->m_node = node;
       handle->m_attr = attr;
@@ -392,7 +394,7 @@ protected:
       delete this;
       return;
     }
-    Spare();
+    Spare(this);
   }
 
 private:
@@ -404,7 +406,7 @@ private:
 
 DocData::~DocData() {
   for (DomNode* handle : spare) {
-    handle->Unspare();
+    DomNode::Unspare(handle);
     delete handle;
   }
 }
