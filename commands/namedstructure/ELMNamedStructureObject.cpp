@@ -27,19 +27,30 @@ constexpr int kIndexFrom = 16;
 /// for which the library's general byte hash costs several times more.
 std::uint64_t Fold(const std::string& text, std::uint64_t h) {
   const char* p = text.data();
-  std::size_t n = text.size();
-  h = (h ^ n) * 0x9e3779b97f4a7c15ull;
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
+  const std::size_t n = text.size();
+  auto mix = [&h](std::uint64_t w) {
     h = (h ^ w) * 0xff51afd7ed558ccdull;
     h ^= h >> 32;
-  }
-  if (n) {
+  };
+  h = (h ^ n) * 0x9e3779b97f4a7c15ull;
+  if (n >= 8) {
+    // Whole words, then the last word, which may overlap the one before.
+    std::uint64_t w;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&w, p + i, 8);
+      mix(w);
+    }
+    std::memcpy(&w, p + n - 8, 8);
+    mix(w);
+  } else if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, p + n - 4, 4);
+    mix((static_cast<std::uint64_t>(a) << 32) | b);
+  } else {
     std::uint64_t w = 0;
-    for (std::size_t i = 0; i < n; ++i) w |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    h = (h ^ w) * 0xc4ceb9fe1a85ec53ull;
-    h ^= h >> 29;
+    for (std::size_t i = 0; i < n; ++i) w = (w << 8) | static_cast<unsigned char>(p[i]);
+    mix(w);
   }
   return h;
 }
