@@ -70,7 +70,7 @@ std::size_t HashOf(const CATUnicodeString& partNumber, const CATUnicodeString& i
 /// Byte equality of two texts, without a library call for the few bytes
 /// of a part number or an instance name: a look-up among siblings compares
 /// names that mostly differ only in their last digits.
-bool Same(const CATUnicodeString& a, const CATUnicodeString& b) {
+[[gnu::always_inline]] inline bool Same(const CATUnicodeString& a, const CATUnicodeString& b) {
   const std::string& x = a.Utf8();
   const std::string& y = b.Utf8();
   std::size_t n = x.size();
@@ -96,8 +96,8 @@ bool Same(const CATUnicodeString& a, const CATUnicodeString& b) {
 }
 
 /// Whether the element carries both names.
-bool Carries(const ELMNamedStructureObject* element, const CATUnicodeString& partNumber,
-             const CATUnicodeString& instanceName) {
+[[gnu::always_inline]] inline bool Carries(const ELMNamedStructureObject* element, const CATUnicodeString& partNumber,
+                                           const CATUnicodeString& instanceName) {
   return Same(element->GetPartNumber(), partNumber) && Same(element->GetInstanceName(), instanceName);
 }
 
