@@ -61,8 +61,6 @@ CATUnicodeString ExternalIdOf(CATIPLMNavEntity* entity) {
   return std::move(values[1]);
 }
 
-CATUnicodeString ExternalIdOf(const CATIPLMNavEntity_var& entity) { return ExternalIdOf(entity.get()); }
-
 // Steps of the command's stages, not operations of their own: they write
 // no trace lines besides those of the stage that runs them.
 
@@ -429,8 +427,10 @@ void ELMNamedStructureCmd::SilverBrowseOccurrence(CATIPLMNavOccurrence_var& occu
     reference.Attach(rawReference);
     if (!reference) continue;
     int answer = 1;
-    CATIPLMNavEntity_var entity(reference);
-    if (entity) entity->IsRepReference(answer);
+    // A reference is an entity by its interface: viewed through the
+    // handle that already holds it, without a hold of its own.
+    CATIPLMNavEntity* entity = reference.get();
+    entity->IsRepReference(answer);
     if (answer != 0) continue;
 
     // With the trace off nothing tells the part number read through the
