@@ -85,24 +85,27 @@ struct PLMAttribute {
 /// A PLM object of the session: a reference or an instance.
 class PLMObject : public CATIPLMComponent, public CATICkeObject, public CATIAlias {
 public:
+  // What a walk over the navigator reads of every node's reference and
+  // instance (their attributes and the yes/no query) comes first, beside
+  // the object's interface tables, so that it shares their cache line.
   struct Data {
-    std::string id;
-    std::string type;
     std::vector<PLMAttribute> attributes;  // in file order
-    bool hasIdentificator = true;
-    bool saved = true;
-    std::string maturity;
-    std::string versionFamily;
-    std::string alias;
-    bool hasAlias = false;  ///< the file gives the alias; otherwise it is the PLM_ExternalID
     /// What the navigator's yes/no query answers for this reference: whether
     /// it is a representation (a shape, a drawing) rather than a product.
     /// The file may say so per object; otherwise its type decides.
     bool representation = false;
+    bool hasIdentificator = true;
+    bool saved = true;
+    bool hasAlias = false;  ///< the file gives the alias; otherwise it is the PLM_ExternalID
+    std::string id;
+    std::string type;
+    std::string maturity;
+    std::string versionFamily;
+    std::string alias;
   };
 
   PLMObject(PLMSession* session, PLMType* type, Data data)
-      : m_session(session), m_type(type), m_data(std::move(data)) {}
+      : m_data(std::move(data)), m_session(session), m_type(type) {}
 
   HRESULT GetAdpID(CATIAdpPLMIdentificator*& identificator) override;
   HRESULT GetPLMTypeName(CATUnicodeString& typeName) const override;
@@ -130,9 +133,9 @@ protected:
   }
 
 private:
+  Data m_data;
   PLMSession* m_session;
   CATVar<PLMType> m_type;
-  Data m_data;
 };
 
 class PLMReferenceObject : public PLMObject, public CATIPLMNavReference {
@@ -196,8 +199,8 @@ private:
 class PLMOccurrence : public CATIPLMNavOccurrence, public CATINavigateObject, public CATIBuildPath {
 public:
   PLMOccurrence(std::string id, PLMReferenceObject* reference, PLMInstanceObject* instance, PLMOccurrence* father)
-      : m_id(std::move(id)), m_reference(reference), m_instance(instance), m_father(father),
-        m_top(father ? father->m_top : this), m_depth(father ? father->m_depth + 1 : 0) {}
+      : m_reference(reference), m_instance(instance), m_father(father), m_top(father ? father->m_top : this),
+        m_depth(father ? father->m_depth + 1 : 0), m_id(std::move(id)) {}
 
   HRESULT GetRelatedReference(CATIPLMNavReference*& reference) const override;
   HRESULT GetRelatedInstance(CATIPLMNavInstance*& instance) const override;
@@ -235,14 +238,15 @@ public:
   }
 
 private:
-  std::string m_id;
+  // What a walk reads of every node first, beside the interface tables.
   CATVar<PLMReferenceObject> m_reference;
   CATVar<PLMInstanceObject> m_instance;
+  std::vector<PLMOccurrence*> m_children;
   PLMOccurrence* m_father;                 // the session owns every node
   PLMOccurrence* m_top;
   std::size_t m_depth;
   bool m_removed = false;
-  std::vector<PLMOccurrence*> m_children;
+  std::string m_id;
   std::vector<std::string> m_identifiers;
   bool m_hasIdentifiers = false;
 };
