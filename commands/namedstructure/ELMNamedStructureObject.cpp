@@ -267,12 +267,6 @@ void ELMNamedStructureObject::operator delete(void* block, std::size_t size) noe
   Slabs().Give(block);
 }
 
-ELMNamedStructureObject::ELMNamedStructureObject(const CATUnicodeString& partNumber,
-                                                 const CATUnicodeString& instanceName)
-    : m_partNumber(partNumber), m_instanceName(instanceName) {
-  ELM_SCOPE("ELMNamedStructureObject::ELMNamedStructureObject");
-}
-
 ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString&& partNumber, CATUnicodeString&& instanceName)
     : m_partNumber(std::move(partNumber)), m_instanceName(std::move(instanceName)) {
   ELM_SCOPE("ELMNamedStructureObject::ELMNamedStructureObject");

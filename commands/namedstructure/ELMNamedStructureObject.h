@@ -11,7 +11,6 @@
 /// below it in their stored order. A parent owns its children.
 class ELMNamedStructureObject {
 public:
-  ELMNamedStructureObject(const CATUnicodeString& partNumber, const CATUnicodeString& instanceName);
   /// Takes the names over: a stored structure's elements are made from
   /// names just read, one element for every node of the product.
   ELMNamedStructureObject(CATUnicodeString&& partNumber, CATUnicodeString&& instanceName);
