@@ -20,7 +20,7 @@
 class ExportedByELMCommands ELMRequestXml {
 public:
   /// Builds a request for the server function name.
-  explicit ELMRequestXml(const char* name);
+  ELMRequestXml(const char* name);
   /// An empty object, to receive a response.
   ELMRequestXml();
   virtual ~ELMRequestXml();

@@ -21,8 +21,9 @@ constexpr CATDlgStyle kMessageListStyle = CATDlgEdtReadOnly | CATDlgEdtMultiline
 }  // namespace
 
 ELMNamesSelectDialog::ELMNamesSelectDialog(CATDialog* parent, const CATString& name)
-    : CATDlgDialog(parent, name, kNamesDialogStyle), m_resourceFile(ResourceFileName()) {
+    : CATDlgDialog(parent, name, kNamesDialogStyle) {
   ELM_SCOPE("ELMNamesSelectDialog::ELMNamesSelectDialog");
+  m_resourceFile = ResourceFileName();
 }
 
 ELMNamesSelectDialog::~ELMNamesSelectDialog() {
@@ -94,8 +95,9 @@ void ELMNamesSelectDialog::CloseDialog() {
 }
 
 ELMNamedStructureInfoDialog::ELMNamedStructureInfoDialog(CATDialog* parent, const CATString& name)
-    : CATDlgDialog(parent, name, kInfoDialogStyle), m_resourceFile(ResourceFileName()) {
+    : CATDlgDialog(parent, name, kInfoDialogStyle) {
   ELM_SCOPE("ELMNamedStructureInfoDialog::ELMNamedStructureInfoDialog");
+  m_resourceFile = ResourceFileName();
 }
 
 ELMNamedStructureInfoDialog::~ELMNamedStructureInfoDialog() {

@@ -46,6 +46,11 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
     if (std::smatch m; std::regex_match(line, m, scope)) traced.insert(m[1]);
   EXPECT_TRUE(traced.count("ExpandAndFilter") && traced.count("SilverBrowseOccurrence")) << r.out;
   for (const std::string& name : traced) EXPECT_TRUE(operations.count(name)) << name;
+  // A dialog forms its resource file name within its constructor's scope.
+  for (std::string dialog : {"ELMNamesSelectDialog", "ELMNamedStructureInfoDialog"})
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex(" ELM: " + dialog + "::" + dialog + R"(\(\d+\) start\n ELM: ELMGlobal::GetELMModulePrefix\()")))
+        << dialog;
   EXPECT_THAT(r.out, HasSubstr("[tree] after the run:\n"
                                "  PRD-1000 [n-chassis]\n"
                                "    PRD-1100 (PRD-1100.1) [n-front-axle]\n"
