@@ -40,26 +40,23 @@ TEST_F(About, TheDialogHoldsItsElevenWidgetsWhereTheyBelong) {
   EXPECT_EQ(dialog->GetStyle(), 0x10000001ul);
   EXPECT_EQ(dialog->GetFather(), CATApplicationFrame::GetFrame()->GetApplicationDocument());
   const char* const d = "oak_about";
-  elmtest::ExpectWidgets(dialog, {
-                                     {"ELMVersion", "CATDlgLabel", d, 0, 1, 1, 1, 1, 10},
-                                     {"ELM3DXLevel", "CATDlgLabel", d, 0, 2, 1, 1, 1, 10},
-                                     {"ELMIcon", "CATDlgLabel", d, 0, 0, 0, 1, 4, 10},
-                                     {"ELM_Name", "CATDlgLabel", d, 0, 0, 1, 1, 1, 10},
-                                     {"ELMCRString", "CATDlgLabel", d, 0, 3, 1, 2, 1, 10},
-                                     {"ELMVersionString", "CATDlgLabel", d, 0, 1, 2, 1, 1, 10},
-                                     {"ELM3DXLevelString", "CATDlgLabel", d, 0, 2, 2, 1, 1, 10},
-                                     {"ELMCheckServerButton", "CATDlgPushButton", d, 0, 7, 1, 1, 1, 10},
-                                     {"ELMServerUrl", "CATDlgLabel", d, 0, 6, 0, 3, 1, 10},
-                                     {"ELMServerUrlLabel", "CATDlgLabel", d, 0, 5, 0, 1, 1, 10},
-                                     {"Separator1", "CATDlgSeparator", d, 0, 4, 0, 3, 1, 0xe},
-                                 });
-  EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{3});
-  EXPECT_EQ(Title("ELMVersionString"), "3.11.0.0");
-  EXPECT_EQ(Title("ELM3DXLevelString"), "V6R2021x");
-  EXPECT_FALSE(Title("ELMCRString").empty());
   // Captions come along the resource chain: the module's file, then the dialog's.
-  EXPECT_EQ(Title("ELM_Name"), "OAK");
-  EXPECT_EQ(Title("ELMVersion"), "Version:");
+  const std::vector<elmtest::WidgetRow> widgets = {
+      {"ELMVersion", "CATDlgLabel", d, 0, 1, 1, 1, 1, 10, "Version:"},
+      {"ELM3DXLevel", "CATDlgLabel", d, 0, 2, 1, 1, 1, 10},
+      {"ELMIcon", "CATDlgLabel", d, 0, 0, 0, 1, 4, 10},
+      {"ELM_Name", "CATDlgLabel", d, 0, 0, 1, 1, 1, 10, "OAK"},
+      {"ELMCRString", "CATDlgLabel", d, 0, 3, 1, 2, 1, 10},
+      {"ELMVersionString", "CATDlgLabel", d, 0, 1, 2, 1, 1, 10, "3.11.0.0"},
+      {"ELM3DXLevelString", "CATDlgLabel", d, 0, 2, 2, 1, 1, 10, "V6R2021x"},
+      {"ELMCheckServerButton", "CATDlgPushButton", d, 0, 7, 1, 1, 1, 10},
+      {"ELMServerUrl", "CATDlgLabel", d, 0, 6, 0, 3, 1, 10},
+      {"ELMServerUrlLabel", "CATDlgLabel", d, 0, 5, 0, 1, 1, 10},
+      {"Separator1", "CATDlgSeparator", d, 0, 4, 0, 3, 1, 0xe},
+  };
+  elmtest::ExpectWidgets(dialog, widgets);
+  EXPECT_EQ(dialog->GetResizableColumns(), std::set<int>{3});
+  EXPECT_FALSE(Title("ELMCRString").empty());
   EXPECT_EQ(dialog->GetDefaultButton(), CATDlgWndCLOSE);
   for (CATULong button : {CATDlgWndAPPLY, CATDlgWndCANCEL, CATDlgWndHELP, CATDlgWndOK, CATDlgWndPREVIEW})
     EXPECT_EQ(dialog->GetButtonSensitivity(button), CATDlgDisable) << elmhost::StandardButtonName(button);
@@ -90,8 +87,7 @@ TEST_F(About, TheServerAddressComesFromTheFirstPlaceThatHasOne) {
     m_env.Set("ELM_SERVERURL", c.urlAlt);
     std::filesystem::remove(m_dir / "ELMOptions.settings");
     if (c.setting) std::ofstream(m_dir / "ELMOptions.settings") << "ServerUrl = \"" << c.setting << "\";\n";
-    m_dispatch->StartCommand(m_command);
-    m_dispatch->RunUntilIdle();
+    StartCommand();
     EXPECT_EQ(Title("ELMServerUrl"), c.shown);
     CATDialog* button = Widget("ELMCheckServerButton");
     ASSERT_NE(button, nullptr);
@@ -107,12 +103,9 @@ TEST_F(About, TheCheckButtonTellsWhetherTheServerAnswersInTheBoxOfItsOutcome) {
   SetScript(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"},
                 {"dialog": "oak_about", "press": "ELMCheckServerButton"}])");
   Run("ELMAboutCmd");
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].name, "Test");
-  EXPECT_THAT(requests[0].attributes, ElementsAre(testing::Pair("ExecuteTest", "Mirror"), testing::Pair("Server", "OK")));
+  EXPECT_EQ(Requests(), elmtest::ReceivedRequests(2, {"Test", {{"ExecuteTest", "Mirror"}, {"Server", "OK"}}}));
   EXPECT_THAT(BoxList(), ElementsAre("ELMWarning|0x4100200|answers", "ELMWarning|0x4100200|answers"));
-  EXPECT_EQ(m_user->Boxes()[0].title, "Check");
+  EXPECT_THAT(BoxTitles(), ElementsAre("Check", "Check"));
 
   // A server that is not there, and one that answers without "Server".
   elmtest::RefusingPort closed;
@@ -128,23 +121,22 @@ TEST_F(About, TheCheckButtonTellsWhetherTheServerAnswersInTheBoxOfItsOutcome) {
 }
 
 TEST_F(About, EveryWayOfClosingHidesTheDialogAndEndsIt) {
-  ExpectEveryWayOutEnds("ELMAboutCmd", {R"({"dialog": "oak_about", "button": "Close"})",
-                                        R"({"dialog": "oak_about", "close": "window"})",
-                                        R"({"dialog": "oak_about", "close": "mdi"})"});
+  ExpectEveryWayOutEnds(
+      "ELMAboutCmd", {R"({"dialog": "oak_about", "button": "Close"})", R"({"dialog": "oak_about", "close": "window"})",
+                      R"({"dialog": "oak_about", "close": "mdi"})"});
   // The dialog offers Close only: there is no Cancel for a person to press.
   ResetHost();
   SetScript(R"([{"dialog": "oak_about", "button": "Cancel"}])");
   Run("ELMAboutCmd", /*scriptMayFail=*/true);
-  EXPECT_EQ(m_played.error, "step 1 (press the Cancel button of oak_about): the dialog \"oak_about\" has no Cancel button");
+  EXPECT_EQ(m_played.error,
+            "step 1 (press the Cancel button of oak_about): the dialog \"oak_about\" has no Cancel button");
 }
 
 TEST_F(About, WithoutAnApplicationDocumentNoDialogOpensAndTheCommandEnds) {
   ASSERT_NO_FATAL_FAILURE(Prepare("ELMAboutCmd"));
   CATApplicationFrame::GetFrame()->CloseApplicationDocument();
-  m_dispatch->StartCommand(m_command);
-  m_dispatch->RunUntilIdle();
-  EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+  StartCommand();
+  ExpectEnded();
 }
 
 }  // namespace

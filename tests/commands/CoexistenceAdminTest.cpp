@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 using Parameters = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
 const char* const kDialog = "ELMCoexistenceAdminCmd";
+const std::string kOK = elmtest::Step(kDialog, "button", "OK");
 
 std::string Contexts(std::initializer_list<const char*> names) {
   std::string xml = "<?xml version=\"1.0\"?>\n<CoexistenceContexts>\n";
@@ -56,8 +57,8 @@ protected:
 
   void WriteContexts(const std::string& xml) {
     std::ofstream(m_dir / "contexts.xml") << xml;
-    std::ofstream(m_dir / "CoexSettingsRep.settings") << "COEX_Ctx_XmlFile = \"" << (m_dir / "contexts.xml").string()
-                                                      << "\";\n";
+    std::ofstream(m_dir / "CoexSettingsRep.settings")
+        << "COEX_Ctx_XmlFile = \"" << (m_dir / "contexts.xml").string() << "\";\n";
   }
   /// A batch program of the test's own: a shell script with this body.
   std::string Program(const std::string& name, const std::string& body) {
@@ -72,8 +73,8 @@ protected:
   W* Widget(const char* name) const {
     return dynamic_cast<W*>(elmhost::FindWidget(Dialog(), name));
   }
-  bool Checked(const char* name) const { return elmtest::IsChecked(elmhost::FindWidget(Dialog(), name)); }
-  bool Sensitive(const char* name) const { return elmhost::FindWidget(Dialog(), name)->GetSensitivity() == CATDlgEnable; }
+  bool Checked(const char* name) const { return elmtest::IsChecked(Widget<CATDialog>(name)); }
+  bool Sensitive(const char* name) const { return Widget<CATDialog>(name)->GetSensitivity() == CATDlgEnable; }
 
   fs::path InputFile() const { return m_dir / "tmp" / "BIRCoexAdmin.xml"; }
   Parameters InputParameters() const {
@@ -95,8 +96,8 @@ protected:
       out.emplace_back(o.attribute("id").value());
     return out;
   }
-  /// Runs the command with the script and gives what it printed.
-  std::string RunCapturing(const std::string& script) {
+  /// Runs the command with the script (by default: OK) and gives what it printed.
+  std::string RunCapturing(const std::string& script = "[" + kOK + "]") {
     SetScript(script);
     testing::internal::CaptureStdout();
     Run("ELMCoexistenceAdminCmd");
@@ -108,8 +109,6 @@ protected:
   elmhost::BatchObserver m_previousBatch;
   elmhost::DesktopObserver m_previousDesktop;
 };
-
-const std::string kOK = R"({"dialog": "ELMCoexistenceAdminCmd", "button": "OK"})";
 
 TEST_F(Coexistence, TheCommandIsItsDialogWithSixteenWidgets) {
   WriteCatalog("ELMCoexistenceAdminCmd.nls", "Title = \"Coexistence\";\n");
@@ -127,7 +126,7 @@ TEST_F(Coexistence, TheCommandIsItsDialogWithSixteenWidgets) {
   // Captions come along the resource chain: the module's file, then the
   // command's. With an object selected: transfer the mastership from V5,
   // run, show the report.
-  elmtest::ExpectWidgets(dialog, {
+  const std::vector<elmtest::WidgetRow> widgets = {
       {"ContextFrame", "CATDlgFrame", kDialog, 0xc0001, 0, 0, 1, 1, 0x1e},
       {"ContextCombo", "CATDlgCombo", "ContextFrame", 0x40000, 0, 3, 1, 1, 0x1e},
       {"ContextLabel", "CATDlgLabel", "ContextFrame", 0x40000, 0, 0, 3, 1, 0x1e},
@@ -144,7 +143,8 @@ TEST_F(Coexistence, TheCommandIsItsDialogWithSixteenWidgets) {
       {"Separator3", "CATDlgSeparator", "MappingFrame", 0x80000, 3, 1, 1, 1, 0x1a},
       {"Separator2", "CATDlgSeparator", kDialog, 0, 1, 0, 1, 1, 0xe},
       {"Separator4", "CATDlgSeparator", kDialog, 0, 3, 0, 1, 1, 0xe},
-  });
+  };
+  elmtest::ExpectWidgets(dialog, widgets);
   EXPECT_THAT(m_batches, IsEmpty());
 
   // Choosing to delete offers every object of the context.
@@ -159,7 +159,7 @@ TEST_F(Coexistence, TheCommandIsItsDialogWithSixteenWidgets) {
 
 TEST_F(Coexistence, WithNothingSelectedOnlyDeletingEveryMappingOfTheContextIsOffered) {
   Select({});
-  std::string out = RunCapturing("[" + kOK + "]");
+  std::string out = RunCapturing();
   // The state a person met before pressing OK.
   ASSERT_FALSE(m_batches.empty());
   EXPECT_EQ(InputParameters(), (Parameters{{"CoexAdmin_Context", {"COEXISTENCE"}},
@@ -187,6 +187,12 @@ TEST_F(Coexistence, WithNothingSelectedOnlyDeletingEveryMappingOfTheContextIsOff
 }
 
 TEST_F(Coexistence, TheOptionsBecomeTheBatchParametersInTheirOrder) {
+  const std::string toV5 =
+      elmtest::Step(kDialog, "choose", "V6V5MasterRB") + ", " + elmtest::Step(kDialog, "check", "PreviewCB") + ",";
+  const std::string deleteInPlant = elmtest::Step(kDialog, "choose", "DeleteMappingRB") + ", " +
+                                    R"({"dialog": "ELMCoexistenceAdminCmd", "pick": "ContextCombo", "line": 1},)";
+  const std::string deleteAll =
+      elmtest::Step(kDialog, "choose", "DeleteMappingRB") + ", " + elmtest::Step(kDialog, "check", "DeleteAllCB") + ",";
   struct Case {
     const char* what;
     std::string steps;
@@ -196,18 +202,9 @@ TEST_F(Coexistence, TheOptionsBecomeTheBatchParametersInTheirOrder) {
     const char* mode;
   } cases[] = {
       {"as the dialog opens", "", {"Ownership", "V5V6Master", "AllowRep"}, "COEXISTENCE", "Selection", "Run"},
-      {"back to V5, preview",
-       R"({"dialog": "ELMCoexistenceAdminCmd", "choose": "V6V5MasterRB"},
-          {"dialog": "ELMCoexistenceAdminCmd", "check": "PreviewCB"},)",
-       {"Ownership", "V6V5Master", "AllowRep"}, "COEXISTENCE", "Selection", "Preview"},
-      {"delete the selection's mappings in another context",
-       R"({"dialog": "ELMCoexistenceAdminCmd", "choose": "DeleteMappingRB"},
-          {"dialog": "ELMCoexistenceAdminCmd", "pick": "ContextCombo", "line": 1},)",
-       {"Delete"}, "PLANT", "Selection", "Run"},
-      {"delete every mapping of the context",
-       R"({"dialog": "ELMCoexistenceAdminCmd", "choose": "DeleteMappingRB"},
-          {"dialog": "ELMCoexistenceAdminCmd", "check": "DeleteAllCB"},)",
-       {"Delete"}, "COEXISTENCE", "All", "Run"},
+      {"back to V5, preview", toV5, {"Ownership", "V6V5Master", "AllowRep"}, "COEXISTENCE", "Selection", "Preview"},
+      {"delete the selection's mappings in another context", deleteInPlant, {"Delete"}, "PLANT", "Selection", "Run"},
+      {"delete every mapping of the context", deleteAll, {"Delete"}, "COEXISTENCE", "All", "Run"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -234,7 +231,7 @@ TEST_F(Coexistence, TheOptionsBecomeTheBatchParametersInTheirOrder) {
 }
 
 TEST_F(Coexistence, TheBatchRunsOnTheSelectionAndWhatItHoldsAndItsReportOpens) {
-  std::string out = RunCapturing("[" + kOK + "]");
+  std::string out = RunCapturing();
   ASSERT_EQ(m_batches.size(), 2u);
   EXPECT_EQ(m_batches[0].kind, elmhost::BatchEvent::Kind::Submitted);
   EXPECT_EQ(m_batches[1].kind, elmhost::BatchEvent::Kind::Ended);
@@ -256,8 +253,7 @@ TEST_F(Coexistence, TheBatchRunsOnTheSelectionAndWhatItHoldsAndItsReportOpens) {
   EXPECT_EQ(report.rfind(fs::canonical(m_dir / "tmp").string() + "/CoexistenceAdministration_", 0), 0u) << report;
   EXPECT_EQ(report.substr(report.size() - 4), ".htm");
   EXPECT_THAT(elmtest::ReadFile(report), HasSubstr("<td>changed</td><td>Mastership moved from V5 to V6.</td>"));
-  EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+  ExpectEnded();
 }
 
 // A batch past its time limit is the host's test and elm's: stopped, it ends the same way.
@@ -288,14 +284,13 @@ TEST_F(Coexistence, ABatchThatFailsCrashesOrIsKilledOpensNoReport) {
     EXPECT_THAT(m_opened, IsEmpty());
     EXPECT_EQ(out, "pNotifName CATBatchEndNotifCAA\n");
     // Whatever became of the batch, the command has ended.
-    EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-    EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+    ExpectEnded();
   }
 }
 
 TEST_F(Coexistence, WithoutABatchProgramTheCommandEndsWithoutRunningAnything) {
   m_env.Set("ELMHOST_BATCH_PROGRAM", (m_dir / "no-such-program").string());
-  std::string out = RunCapturing("[" + kOK + "]");
+  std::string out = RunCapturing();
   EXPECT_TRUE(fs::exists(InputFile()));
   EXPECT_THAT(m_batches, IsEmpty());
   EXPECT_THAT(m_opened, IsEmpty());
@@ -307,7 +302,7 @@ TEST_F(Coexistence, AnUnwritableTemporaryDirectoryEndsTheCommandWithItsLine) {
   std::ofstream(m_dir / "a-file") << "not a directory";
   const std::string tmp = (m_dir / "a-file" / "tmp").string();
   m_env.Set("TMPDIR", tmp);
-  std::string out = RunCapturing("[" + kOK + "]");
+  std::string out = RunCapturing();
   EXPECT_EQ(out, "Cannot create batch input Xml File " + tmp + "/BIRCoexAdmin.xml\n");
   EXPECT_THAT(m_batches, IsEmpty());
   EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
@@ -317,18 +312,24 @@ TEST_F(Coexistence, WithNoObjectAndNotEverythingToDeleteTheBatchIsRefused) {
   // The dialog never offers this; the command refuses it all the same.
   Select({});
   ASSERT_NO_FATAL_FAILURE(Prepare("ELMCoexistenceAdminCmd"));
-  m_dispatch->StartCommand(m_command);
-  m_dispatch->RunUntilIdle();
+  StartCommand();
   Widget<CATDlgCheckButton>("DeleteAllCB")->SetState(CATDlgUncheck, 0);
   ASSERT_TRUE(elmhost::PressButton(Dialog(), CATDlgWndOK).ok);
   EXPECT_THAT(BoxList(), ElementsAre("MsgBox|0x0|No selection"));
-  EXPECT_EQ(m_user->Boxes()[0].title, "CoexistenceAdministration");
+  EXPECT_THAT(BoxTitles(), ElementsAre("CoexistenceAdministration"));
   EXPECT_FALSE(fs::exists(InputFile()));
   EXPECT_THAT(m_batches, IsEmpty());
   EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
 }
 
 TEST_F(Coexistence, TheContextListComesFromTheFileTheSettingsName) {
+  auto writing = [this](std::string xml) { return [this, xml] { WriteContexts(xml); }; };
+  auto removing = [this](const char* file) { return [this, file] { fs::remove(m_dir / file); }; };
+  auto emptySetting = [this] { std::ofstream(m_dir / "CoexSettingsRep.settings") << "COEX_Ctx_XmlFile = \"\";\n"; };
+  const std::string eight =
+      "<Root><Context Name=\"1\"/><Group><Context Name=\"2\"><Context Name=\"3\"/></Context></Group>"
+      "<Context Name=\"4\"/><Context Name=\"5\"/><Context Name=\"6\"/><Context Name=\"7\"/>"
+      "<Context Name=\"8\"/><Other Name=\"not a context\"/></Root>";
   struct Case {
     const char* what;
     std::function<void()> arrange;
@@ -336,22 +337,14 @@ TEST_F(Coexistence, TheContextListComesFromTheFileTheSettingsName) {
     int selected;
     int height;
   } cases[] = {
-      {"three contexts", [&] { WriteContexts(Contexts({"A", "B", "C"})); }, {"A", "B", "C"}, 0, 5},
-      {"eight contexts, anywhere in the document",
-       [&] {
-         WriteContexts("<Root><Context Name=\"1\"/><Group><Context Name=\"2\"><Context Name=\"3\"/></Context></Group>"
-                       "<Context Name=\"4\"/><Context Name=\"5\"/><Context Name=\"6\"/><Context Name=\"7\"/>"
-                       "<Context Name=\"8\"/><Other Name=\"not a context\"/></Root>");
-       },
-       {"1", "2", "3", "4", "5", "6", "7", "8"}, 0, 7},
-      {"a context without a name", [&] { WriteContexts(Contexts({"A", nullptr})); }, {"A", ""}, 0, 4},
-      {"no context in the file", [&] { WriteContexts("<Root/>"); }, {"COEXISTENCE"}, 0, 3},
-      {"a file that does not parse", [&] { WriteContexts("<Root><Context Name=\"A\">"); }, {"COEXISTENCE"}, 0, 3},
-      {"a missing file", [&] { fs::remove(m_dir / "contexts.xml"); }, {"COEXISTENCE"}, 0, 3},
-      {"an empty setting",
-       [&] { std::ofstream(m_dir / "CoexSettingsRep.settings") << "COEX_Ctx_XmlFile = \"\";\n"; }, {"COEXISTENCE"},
-       0, 3},
-      {"no settings repository", [&] { fs::remove(m_dir / "CoexSettingsRep.settings"); }, {}, -1, 0},
+      {"three contexts", writing(Contexts({"A", "B", "C"})), {"A", "B", "C"}, 0, 5},
+      {"eight contexts, anywhere in the document", writing(eight), {"1", "2", "3", "4", "5", "6", "7", "8"}, 0, 7},
+      {"a context without a name", writing(Contexts({"A", nullptr})), {"A", ""}, 0, 4},
+      {"no context in the file", writing("<Root/>"), {"COEXISTENCE"}, 0, 3},
+      {"a file that does not parse", writing("<Root><Context Name=\"A\">"), {"COEXISTENCE"}, 0, 3},
+      {"a missing file", removing("contexts.xml"), {"COEXISTENCE"}, 0, 3},
+      {"an empty setting", emptySetting, {"COEXISTENCE"}, 0, 3},
+      {"no settings repository", removing("CoexSettingsRep.settings"), {}, -1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -369,8 +362,7 @@ TEST_F(Coexistence, TheContextListComesFromTheFileTheSettingsName) {
 }
 
 TEST_F(Coexistence, ClosingTheDialogEndsTheCommandAndRunsNothing) {
-  ExpectEveryWayOutEnds(kDialog, {R"({"dialog": "ELMCoexistenceAdminCmd", "close": "window"})",
-                                  R"({"dialog": "ELMCoexistenceAdminCmd", "close": "mdi"})"});
+  ExpectEveryWayOutEnds(kDialog, {elmtest::Step(kDialog, "close", "window"), elmtest::Step(kDialog, "close", "mdi")});
   EXPECT_FALSE(fs::exists(InputFile()));
   EXPECT_THAT(m_batches, IsEmpty());
 }
@@ -379,7 +371,7 @@ TEST_F(Coexistence, ASearchResultGivesItsComponentsAndObjectsWithoutIdentityAreL
   Session()["workbench"] = "CATImmSearch";
   Session()["searchSelection"] = {"plant", "noid", "bolt"};
   Select({"n-noid"});
-  RunCapturing("[" + kOK + "]");
+  RunCapturing();
   EXPECT_THAT(InputObjects(), ElementsAre("plant", "bolt"));
 }
 

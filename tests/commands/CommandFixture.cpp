@@ -6,8 +6,8 @@
 
 #include <pugixml.hpp>
 
-#include <cstdio>
 #include <dlfcn.h>
+#include <cstdio>
 #include <fstream>
 
 namespace elmtest {
@@ -23,6 +23,10 @@ ReceivedRequest ParseRequest(const std::string& body) {
   return out;
 }
 
+void PrintTo(const ReceivedRequest& request, std::ostream* os) {
+  *os << request.name << " " << testing::PrintToString(request.attributes);
+}
+
 std::string Describe(const elmhost::BoxDescription& box) {
   char style[32];
   std::snprintf(style, sizeof style, "0x%lx", box.style);
@@ -36,6 +40,16 @@ std::string ResponseAnswer(const std::string& function, const std::string& conte
 
 std::string PartNumberAnswer(const std::string& number) {
   return ResponseAnswer("GetPartnumber", "<Attribute name=\"PartNumber\" value=\"" + number + "\"/>");
+}
+
+std::string Step(const std::string& dialog, const std::string& action, const std::string& target) {
+  return "{\"dialog\": \"" + dialog + "\", \"" + action + "\": \"" + target + "\"}";
+}
+
+std::string Script(const std::vector<std::string>& steps) {
+  std::string script;
+  for (const std::string& step : steps) script += (script.empty() ? "" : ", ") + step;
+  return "[" + script + "]";
 }
 
 std::string WarningBox(const std::string& text) { return "ELMWarning|0x8100000|" + text; }
@@ -88,9 +102,15 @@ void ExpectWidgets(CATDialog* dialog, const std::vector<WidgetRow>& rows) {
     const CATDlgGridConstraints& g = w->GetGridConstraints();
     EXPECT_EQ(std::vector<long>({g.Row, g.Column, g.W, g.H, long(g.Justification)}),
               std::vector<long>({r.row, r.column, r.width, r.height, long(r.justification)}));
-    if (r.title) { EXPECT_EQ(w->GetTitle().Utf8(), r.title); }
-    if (r.checked) { EXPECT_EQ(IsChecked(w), *r.checked); }
-    if (r.sensitive) { EXPECT_EQ(w->GetSensitivity() == CATDlgEnable, *r.sensitive); }
+    if (r.title) {
+      EXPECT_EQ(w->GetTitle().Utf8(), r.title);
+    }
+    if (r.checked) {
+      EXPECT_EQ(IsChecked(w), *r.checked);
+    }
+    if (r.sensitive) {
+      EXPECT_EQ(w->GetSensitivity() == CATDlgEnable, *r.sensitive);
+    }
   }
 }
 
@@ -140,10 +160,7 @@ void CommandFixture::ResetHost() {
 }
 
 void CommandFixture::Prepare(const std::string& className) {
-  if (m_sessionText.empty())
-    std::ofstream(m_sessionPath) << m_json.dump(2);
-  else
-    std::ofstream(m_sessionPath) << m_sessionText;
+  std::ofstream(m_sessionPath) << (m_sessionText.empty() ? m_json.dump(2) : m_sessionText);
   m_dispatch = std::make_unique<elmhost::Dispatch>();
   const char* argv[] = {"3DEXPERIENCE"};
   m_application = std::make_unique<CATApplication>("elm-tests", 1, argv);
@@ -164,8 +181,8 @@ void CommandFixture::Prepare(const std::string& className) {
 
 void CommandFixture::Restart(const std::function<void(nlohmann::ordered_json&)>& change) {
   ResetHost();
-  if (m_original) m_json = *m_original;
-  else m_original = m_json;
+  if (!m_original) m_original = m_json;
+  m_json = *m_original;
   change(m_json);
 }
 
@@ -175,9 +192,18 @@ void CommandFixture::ExpectEveryWayOutEnds(const std::string& className, const s
     ResetHost();
     SetScript("[" + step + "]");
     Run(className);
-    EXPECT_TRUE(elmhost::LiveDialogs().empty());
-    EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+    ExpectEnded();
   }
+}
+
+void CommandFixture::StartCommand() {
+  m_dispatch->StartCommand(m_command);
+  m_dispatch->RunUntilIdle();
+}
+
+void CommandFixture::ExpectEnded() const {
+  EXPECT_TRUE(elmhost::LiveDialogs().empty());
+  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
 }
 
 CATCommand* CommandFixture::CreateCommand(const std::string& className) {
@@ -199,7 +225,9 @@ void CommandFixture::Run(const std::string& className, bool scriptMayFail) {
     for (const auto& change : watcher.Poll())
       if (change.opened) m_opened.push_back(change.name);
   });
-  if (!scriptMayFail) { EXPECT_TRUE(m_played.ok) << m_played.error; }
+  if (!scriptMayFail) {
+    EXPECT_TRUE(m_played.ok) << m_played.error;
+  }
 }
 
 std::vector<std::string> CommandFixture::BoxList() const {
@@ -209,8 +237,15 @@ std::vector<std::string> CommandFixture::BoxList() const {
   return out;
 }
 
-std::vector<ReceivedRequest> CommandFixture::Requests() const {
-  std::vector<ReceivedRequest> out;
+std::vector<std::string> CommandFixture::BoxTitles() const {
+  std::vector<std::string> out;
+  if (m_user)
+    for (const auto& b : m_user->Boxes()) out.push_back(b.title.Utf8());
+  return out;
+}
+
+ReceivedRequests CommandFixture::Requests() const {
+  ReceivedRequests out;
   if (m_server)
     for (const SeenRequest& seen : m_server->Requests()) {
       EXPECT_EQ(seen.target, "/ELMRequest");

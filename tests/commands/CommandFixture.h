@@ -29,8 +29,11 @@ namespace elmtest {
 struct ReceivedRequest {
   std::string name;
   std::vector<std::pair<std::string, std::string>> attributes;
+  bool operator==(const ReceivedRequest& o) const { return name == o.name && attributes == o.attributes; }
 };
+using ReceivedRequests = std::vector<ReceivedRequest>;
 ReceivedRequest ParseRequest(const std::string& body);
+void PrintTo(const ReceivedRequest& request, std::ostream* os);
 
 /// One box as "name|style|text", so a whole sequence compares in one assertion.
 std::string Describe(const elmhost::BoxDescription& box);
@@ -84,8 +87,15 @@ protected:
   /// Creates a command through the dictionary; the host keeps its reference.
   static CATCommand* CreateCommand(const std::string& className);
 
+  /// Starts the prepared command as the host does and lets it run until idle.
+  void StartCommand();
+  /// The command has ended: no dialog lives on and no destruction is pending.
+  void ExpectEnded() const;
+
   std::vector<std::string> BoxList() const;
-  std::vector<ReceivedRequest> Requests() const;
+  /// The titles of the boxes, in the order they were shown.
+  std::vector<std::string> BoxTitles() const;
+  ReceivedRequests Requests() const;
   /// Names of the dialogs that opened during the run, in order.
   const std::vector<std::string>& OpenedDialogs() const { return m_opened; }
   /// The attribute's value as the session file on disk holds it now.
@@ -119,6 +129,11 @@ protected:
 std::string ResponseAnswer(const std::string& function, const std::string& content);
 /// An answer carrying one "PartNumber" response attribute.
 std::string PartNumberAnswer(const std::string& number);
+
+/// One script step as elm reads it: {"dialog": dialog, action: target}.
+std::string Step(const std::string& dialog, const std::string& action, const std::string& target);
+/// A script of these steps, in order.
+std::string Script(const std::vector<std::string>& steps);
 
 /// Expected box descriptions, in the form of Describe.
 std::string WarningBox(const std::string& text);

@@ -29,9 +29,7 @@ struct Effects {
   std::size_t requests = 0;
   std::size_t boxes = 0;
   std::size_t dialogs = 0;
-  bool operator==(const Effects& o) const {
-    return requests == o.requests && boxes == o.boxes && dialogs == o.dialogs;
-  }
+  bool operator==(const Effects&) const = default;
 };
 
 class CommandLifecycle : public elmtest::CommandFixture, public testing::WithParamInterface<std::string> {
@@ -47,9 +45,9 @@ protected:
 };
 
 TEST(CommandRegistration, TheSevenCommandsAreRegisteredInTheirOrder) {
-  std::vector<std::string> expected = {"SetPartNumberFromExtPdmCmd",    "ELMAboutCmd",
-                                       "ELMCoexistenceAdminCmd",        "ELMNamedStructureCmd",
-                                       "ELMProcessStatusCmd",           "ELMShowPropertyViewerWindowCmd",
+  std::vector<std::string> expected = {"SetPartNumberFromExtPdmCmd", "ELMAboutCmd",
+                                       "ELMCoexistenceAdminCmd",     "ELMNamedStructureCmd",
+                                       "ELMProcessStatusCmd",        "ELMShowPropertyViewerWindowCmd",
                                        "ELMTransferStructureCmd"};
   std::vector<std::string> registered = RegisteredCommands();
   // Commands still to come are absent; those present keep this order.
@@ -108,9 +106,7 @@ TEST_P(CommandLifecycle, EveryEntryAnswersZeroAndDesactivateRepeatsTheAction) {
   Effects twice = Seen();
   if (dialogCommand) {
     // The command is its dialog: deactivation only hides it.
-    EXPECT_EQ(twice.requests, once.requests);
-    EXPECT_EQ(twice.boxes, once.boxes);
-    EXPECT_EQ(twice.dialogs, 0u);
+    EXPECT_EQ(twice, (Effects{once.requests, once.boxes, 0}));
   } else {
     EXPECT_EQ(twice, (Effects{2 * once.requests, 2 * once.boxes, 2 * once.dialogs}));
   }

@@ -6,16 +6,13 @@
 #include "CATDlgEditor.h"
 #include "CATFrmEditor.h"
 #include "CATPathElement.h"
-#include "CATIPLMNavOccurrence.h"
 
 #include <gmock/gmock.h>
 
 #include <sstream>
 
 using testing::ElementsAre;
-using testing::ElementsAreArray;
 using testing::IsEmpty;
-using testing::Pair;
 
 namespace {
 
@@ -24,8 +21,8 @@ const char* const kFailed = "ELMNamedStructureCmd MsgFailed";
 const char* const kUnhandled = "Unhandled Elements found:";
 
 // Every node of the session's tree, in tree order.
-const std::vector<std::string> kWholeTree = {"n-root", "n-a",     "n-a1",    "n-a2",  "n-b", "n-b1",
-                                             "n-twin1", "n-twin2", "n-shape", "n-c", "n-c1"};
+const std::vector<std::string> kWholeTree = {"n-root",  "n-a",     "n-a1",    "n-a2", "n-b", "n-b1",
+                                             "n-twin1", "n-twin2", "n-shape", "n-c",  "n-c1"};
 
 using elmtest::ResponseAnswer;
 
@@ -44,9 +41,8 @@ protected:
   // The server: names for the first request, m_structure for the second.
   void Serve() {
     SetAnswerer([names = m_names, structure = m_structure](const std::string& body) {
-      return elmtest::ParseRequest(body).name == "GetStructureNames"
-                 ? names
-                 : ResponseAnswer("GetStructureForName", structure);
+      return elmtest::ParseRequest(body).name == "GetStructureNames" ? names
+                                                                     : ResponseAnswer("GetStructureForName", structure);
     });
   }
   // Picks line `line` of the names dialog, confirms it and leaves the report open.
@@ -98,12 +94,9 @@ TEST_F(NamedStructure, TheChosenStructureReducesTheTreeAndTheReportFollows) {
   RunWithStructure(R"(<ELMNamedStructure><O pn="ROOT-1" in="ROOT-1">
       <O pn="A-100" in="A-100.1"><O pn="L-1" in="L-1.1"/></O><O pn="T-1" in="T-1.1"/>
       <O pn="Z-9" in="Z-9.1"><O pn="Z-10" in="Z-10.1"/></O></O></ELMNamedStructure>)");
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].name, "GetStructureNames");
-  EXPECT_THAT(requests[0].attributes, ElementsAre(Pair("ContextPartNumber", "ROOT-1")));
-  EXPECT_EQ(requests[1].name, "GetStructureForName");
-  EXPECT_THAT(requests[1].attributes, ElementsAre(Pair("ContextPartNumber", "ROOT-1"), Pair("OakName", "Second")));
+  EXPECT_EQ(Requests(), (elmtest::ReceivedRequests{
+                            {"GetStructureNames", {{"ContextPartNumber", "ROOT-1"}}},
+                            {"GetStructureForName", {{"ContextPartNumber", "ROOT-1"}, {"OakName", "Second"}}}}));
   EXPECT_THAT(OpenedDialogs(), ElementsAre("oak_names_select", "oak_named_structure_infos"));
   // Both twins meet the one stored T-1; the shape takes no part; what is
   // missing from the structure goes with its whole branch.
@@ -203,7 +196,8 @@ TEST_F(NamedStructure, AmongManySiblingsTheFirstEqualStoredElementTakesTheMatch)
   for (int i = 0; i < 40; ++i) {
     const std::string n = std::to_string(i);
     objects.push_back({{"id", "ref" + n}, {"type", "VPMReference"}, {"attributes", {{"PLM_ExternalID", "P-" + n}}}});
-    objects.push_back({{"id", "inst" + n}, {"type", "VPMInstance"}, {"attributes", {{"PLM_ExternalID", "P-" + n + ".1"}}}});
+    objects.push_back(
+        {{"id", "inst" + n}, {"type", "VPMInstance"}, {"attributes", {{"PLM_ExternalID", "P-" + n + ".1"}}}});
     nlohmann::ordered_json child = {{"id", "n" + n}, {"reference", "ref" + n}, {"instance", "inst" + n}};
     if (i == 7) child["children"] = {{{"id", "n7-leaf"}, {"reference", "leaf"}, {"instance", "i-a1"}}};
     children.push_back(child);
@@ -213,8 +207,10 @@ TEST_F(NamedStructure, AmongManySiblingsTheFirstEqualStoredElementTakesTheMatch)
     // P-7 is stored twice: the first copy without the leaf, the second with
     // it. Sibling 30 is stored in the wrong letter case; 39 not at all.
     if (i == 7) structure += R"(<O pn="P-7" in="P-7.1"/>)";
-    if (i == 30) structure += R"(<O pn="p-30" in="P-30.1"/>)";
-    else if (i != 39) structure += "<O pn=\"P-" + n + "\" in=\"P-" + n + ".1\"" + (i == 7 ? "><O pn=\"L-1\" in=\"L-1.1\"/></O>" : "/>");
+    if (i == 30)
+      structure += R"(<O pn="p-30" in="P-30.1"/>)";
+    else if (i != 39)
+      structure += "<O pn=\"P-" + n + "\" in=\"P-" + n + ".1\"" + (i == 7 ? "><O pn=\"L-1\" in=\"L-1.1\"/></O>" : "/>");
   }
   RunWithStructure(structure + "</O></ELMNamedStructure>");
   std::vector<std::string> tree = Tree();
@@ -233,27 +229,28 @@ TEST_F(NamedStructure, TheLastStructureElementOfTheAnswerIsUsed) {
 }
 
 TEST_F(NamedStructure, FirstStageOutcomesEachGiveTheirReport) {
+  using Json = nlohmann::ordered_json;
+  auto unchanged = [](Json&) {};
+  auto emptyRootId = [](Json& s) { s["objects"][0]["attributes"]["PLM_ExternalID"] = ""; };
+  auto noEditedRoot = [](Json& s) { s["options"]["failingServices"] = {"GetEditedRootPLMComponents"}; };
+  auto noIdentity = [](Json& s) { s["objects"][0]["identificator"] = false; };
+  const std::string errors =
+      ResponseAnswer("GetStructureNames",
+                     R"(<Error code="7">first</Error><Message code="1">note</Message><Error code="3">second</Error>)");
+  const std::string a = NamesAnswer("A");
   struct Row {
     const char* what;
-    std::function<void(nlohmann::ordered_json&)> change;
-    std::string names;  // empty: the server is not reached
-    bool serverDown;
+    std::function<void(Json&)> change;
+    std::string names;  // empty: the server does not answer
     std::vector<std::string> report;
     std::size_t requests;
   } table[] = {
-      {"no names stored", [](auto&) {}, NamesAnswer(""), false, {kOk, "", "NoStoredNamesFound"}, 1},
-      {"errors in the server's order, messages left out", [](auto&) {},
-       ResponseAnswer("GetStructureNames", R"(<Error code="7">first</Error><Message code="1">note</Message>)"
-                                     R"(<Error code="3">second</Error>)"),
-       false, {kFailed, "", "first", "second"}, 1},
-      {"the server does not answer", [](auto&) {}, NamesAnswer("A"), true, {kFailed, ""}, 0},
-      {"an empty root identifier",
-       [](auto& s) { s["objects"][0]["attributes"]["PLM_ExternalID"] = ""; }, NamesAnswer("A"), false,
-       {kOk, "", "RootNotExpanded"}, 0},
-      {"no edited root", [](auto& s) { s["options"]["failingServices"] = {"GetEditedRootPLMComponents"}; },
-       NamesAnswer("A"), false, {kFailed, ""}, 0},
-      {"a root without a PLM identity", [](auto& s) { s["objects"][0]["identificator"] = false; },
-       NamesAnswer("A"), false, {kFailed, ""}, 1},
+      {"no names stored", unchanged, NamesAnswer(""), {kOk, "", "NoStoredNamesFound"}, 1},
+      {"errors in the server's order, messages left out", unchanged, errors, {kFailed, "", "first", "second"}, 1},
+      {"the server does not answer", unchanged, "", {kFailed, ""}, 0},
+      {"an empty root identifier", emptyRootId, a, {kOk, "", "RootNotExpanded"}, 0},
+      {"no edited root", noEditedRoot, a, {kFailed, ""}, 0},
+      {"a root without a PLM identity", noIdentity, a, {kFailed, ""}, 1},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
@@ -261,7 +258,7 @@ TEST_F(NamedStructure, FirstStageOutcomesEachGiveTheirReport) {
     m_names = row.names;
     Serve();
     Prepare("ELMNamedStructureCmd");
-    if (row.serverDown) m_env.Set("ELM_SERVER_URL", "http://127.0.0.1:1/");
+    if (row.names.empty()) m_env.Set("ELM_SERVER_URL", "http://127.0.0.1:1/");
     m_dispatch->StartCommand(m_command);
     m_played = m_player->PlayAll([] {});
     ASSERT_TRUE(m_played.ok) << m_played.error;
@@ -276,7 +273,7 @@ TEST_F(NamedStructure, AnotherWorkshopGetsOnlyTheWarningBox) {
   Serve();
   Run("ELMNamedStructureCmd");
   EXPECT_THAT(BoxList(), ElementsAre(elmtest::ErrorBox("MsgWrongWorkshop")));
-  EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), "MsgTitle");
+  EXPECT_THAT(BoxTitles(), ElementsAre("MsgTitle"));
   EXPECT_THAT(Requests(), IsEmpty());
   EXPECT_THAT(OpenedDialogs(), IsEmpty());
 }
@@ -286,8 +283,7 @@ TEST_F(NamedStructure, TheNamesDialogOffersTheNamesAndEndsQuietlyWhenClosed) {
   Serve();
   SetScript(R"([{"dialog": "oak_names_select", "close": "window"}])");
   Prepare("ELMNamedStructureCmd");
-  m_dispatch->StartCommand(m_command);
-  m_dispatch->RunUntilIdle();
+  StartCommand();
   CATDlgDialog* dialog = elmhost::FindDialog("oak_names_select");
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->GetStyle(), 0x400601ul);

@@ -33,14 +33,19 @@ std::string Answer(const std::string& inside) {
          inside + "</Response></ELM>";
 }
 
-const std::string kTransfer = Process({"Transfer", "Finished", "VPMReference PRD-1 A", "2026-12-01T08:00:00Z",
-                                       "2026-12-01T08:02:00Z", "tester", ""});
-const std::string kFailed = Process({"Transfer", "Failed", "Käfig “B”", "2026-12-02T09:00:00Z",
-                                     "2026-12-02T09:00:07Z", "tester", "Teamcenter refused PRD-2: checked out."});
+const std::string kTransfer = Process(
+    {"Transfer", "Finished", "VPMReference PRD-1 A", "2026-12-01T08:00:00Z", "2026-12-01T08:02:00Z", "tester", ""});
+const std::string kFailed = Process({"Transfer", "Failed", "Käfig “B”", "2026-12-02T09:00:00Z", "2026-12-02T09:00:07Z",
+                                     "tester", "Teamcenter refused PRD-2: checked out."});
 
 const std::string kErrorTitle = "ELMProcessStatusCmd MsgTitle";
 const std::string kCommunicationFailed = "ELMError|0x10100000|ELMProcessStatusCmd MsgCommunicationFailed";
 const std::string kFailedBox = "ELMError|0x10100000|ELMProcessStatusCmd MsgFailed";
+
+/// The request for the processes of this user, sent count times.
+elmtest::ReceivedRequests Asked(const std::string& user, std::size_t count) {
+  return elmtest::ReceivedRequests(count, {"GetProcessInfoForUser", {{"USER", user}}});
+}
 
 class ProcessStatus : public elmtest::CommandFixture {
 protected:
@@ -75,10 +80,7 @@ TEST_F(ProcessStatus, TheDialogListsTheUsersProcessesInItsWidgets) {
   WriteCatalog("ELMProcessStatusDialog.rsc", "RefreshButton.Title = \"Refresh\";\nCloseButton.Title = \"Close\";\n");
   WriteCatalog("OAKProcessStatusDialog.rsc", "RefreshButton.Title = \"Again\";\n");
   Run("ELMProcessStatusCmd");
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].name, "GetProcessInfoForUser");
-  EXPECT_THAT(requests[0].attributes, ElementsAre(testing::Pair("USER", "tester")));
+  EXPECT_EQ(Requests(), Asked("tester", 1));
   EXPECT_THAT(OpenedDialogs(), ElementsAre("process_status"));
   EXPECT_THAT(BoxList(), IsEmpty());
 
@@ -136,14 +138,17 @@ TEST_F(ProcessStatus, ProcessesAreReadWhereverTheAnswerHoldsThemAndShowExactly) 
   } cases[] = {
       {"no process: an empty list", "<Processes/>", {}},
       {"no element at all under the response", "", {}},
-      {"missing attributes read as empty texts", "<P>" + Process({"Sync", nullptr, nullptr, "s", nullptr, "u", nullptr}) + "</P>",
+      {"missing attributes read as empty texts",
+       "<P>" + Process({"Sync", nullptr, nullptr, "s", nullptr, "u", nullptr}) + "</P>",
        {{"Sync", "", "", "s", "", "u", ""}}},
       {"a PD right under the response is not a process; every list element counts, in order",
        Process({"direct"}) + "<A>" + Process({"first"}) + "</A><B>" + Process({"second"}) + Process({"third"}) + "</B>",
        {{"first", "", "", "", "", "", ""}, {"second", "", "", "", "", "", ""}, {"third", "", "", "", "", "", ""}}},
       {"markup characters and non-ASCII text stay as they were",
-       "<P>" + Process({"&lt;b&gt;bold&lt;/b&gt; &amp; co", "日本語", "  two  blanks ", nullptr, nullptr, nullptr,
-                        "line 1&#10;line 2"}) + "</P>",
+       "<P>" +
+           Process({"&lt;b&gt;bold&lt;/b&gt; &amp; co", "日本語", "  two  blanks ", nullptr, nullptr, nullptr,
+                    "line 1&#10;line 2"}) +
+           "</P>",
        {{"<b>bold</b> & co", "日本語", "  two  blanks ", "", "", "", "line 1\nline 2"}}},
   };
   for (const Case& c : cases) {
@@ -184,9 +189,7 @@ TEST_F(ProcessStatus, RefreshReplacesTheLinesByThoseOfTheNewAnswer) {
   EXPECT_EQ(ErrorField(), "");
   ASSERT_EQ(ListLines().size(), 1u);
   EXPECT_EQ(ListLines()[0][1], "Finished");
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_THAT(requests[1].attributes, ElementsAre(testing::Pair("USER", "tester")));
+  EXPECT_EQ(Requests(), Asked("tester", 2));
 
   ASSERT_TRUE(elmhost::Press(Dialog(), "RefreshButton").ok);
   EXPECT_THAT(ListLines(), IsEmpty());
@@ -200,7 +203,7 @@ TEST_F(ProcessStatus, RefreshReplacesTheLinesByThoseOfTheNewAnswer) {
   ASSERT_TRUE(elmhost::Press(Dialog(), "RefreshButton").ok);
   EXPECT_EQ(ListLines().size(), 1u);
   EXPECT_THAT(BoxList(), ElementsAre(kCommunicationFailed));
-  EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), kErrorTitle);
+  EXPECT_THAT(BoxTitles(), ElementsAre(kErrorTitle));
 }
 
 TEST_F(ProcessStatus, AnAnswerThatCannotBeShownGivesItsBoxAndNoDialog) {
@@ -223,26 +226,21 @@ TEST_F(ProcessStatus, AnAnswerThatCannotBeShownGivesItsBoxAndNoDialog) {
     SetAnswer(c.answer);
     ASSERT_NO_FATAL_FAILURE(Prepare("ELMProcessStatusCmd"));
     if (c.answer.empty()) m_env.Set("ELM_SERVER_URL", "http://127.0.0.1:" + std::to_string(closed.Port()) + "/");
-    m_dispatch->StartCommand(m_command);
-    m_dispatch->RunUntilIdle();
+    StartCommand();
     EXPECT_THAT(BoxList(), ElementsAre(c.box));
-    ASSERT_FALSE(m_user->Boxes().empty());
-    EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), kErrorTitle);
-    EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-    EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+    EXPECT_THAT(BoxTitles(), ElementsAre(kErrorTitle));
+    ExpectEnded();
   }
 }
 
 TEST_F(ProcessStatus, WithoutTheUsersLoginTheServerIsAskedForAnEmptyUser) {
   Session()["options"] = {{"failingServices", nlohmann::ordered_json::array({"GetSecurityParameters"})}};
   Run("ELMProcessStatusCmd");
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_THAT(requests[0].attributes, ElementsAre(testing::Pair("USER", "")));
+  EXPECT_EQ(Requests(), Asked("", 1));
   ASSERT_NE(Dialog(), nullptr);
   // Refreshes ask for the same user.
   ASSERT_TRUE(elmhost::Press(Dialog(), "RefreshButton").ok);
-  EXPECT_THAT(Requests()[1].attributes, ElementsAre(testing::Pair("USER", "")));
+  EXPECT_EQ(Requests(), Asked("", 2));
 }
 
 TEST_F(ProcessStatus, TheCloseButtonAndTheWindowEndTheDialog) {
@@ -253,12 +251,10 @@ TEST_F(ProcessStatus, TheCloseButtonAndTheWindowEndTheDialog) {
 TEST_F(ProcessStatus, WithoutAnApplicationDocumentNothingIsAskedNorShown) {
   ASSERT_NO_FATAL_FAILURE(Prepare("ELMProcessStatusCmd"));
   CATApplicationFrame::GetFrame()->CloseApplicationDocument();
-  m_dispatch->StartCommand(m_command);
-  m_dispatch->RunUntilIdle();
+  StartCommand();
   EXPECT_THAT(Requests(), IsEmpty());
   EXPECT_THAT(BoxList(), IsEmpty());
-  EXPECT_THAT(elmhost::LiveDialogs(), IsEmpty());
-  EXPECT_EQ(m_dispatch->PendingDestructions(), 0u);
+  ExpectEnded();
 }
 
 TEST_F(ProcessStatus, AFailedRequestIsTracedWithTheBoxText) {
@@ -267,16 +263,15 @@ TEST_F(ProcessStatus, AFailedRequestIsTracedWithTheBoxText) {
   auto r = elmtest::RunInChild({{"ELM_DEBUG", "ON"}}, [&] {
     Prepare("ELMProcessStatusCmd");
     m_env.Set("ELM_SERVER_URL", "http://127.0.0.1:" + std::to_string(closed.Port()) + "/");
-    m_dispatch->StartCommand(m_command);
-    m_dispatch->RunUntilIdle();
+    StartCommand();
     return 0;
   });
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_THAT(r.out, testing::ContainsRegex(" ELM: ELMProcessStatusCmd::Activate\\(([0-9]+)\\) start\n"));
   EXPECT_THAT(r.out, testing::ContainsRegex("\nELMDBX Function: ELMProcessStatusCmd::Activate \\([0-9]+\\)\n"));
-  EXPECT_THAT(r.out, testing::ContainsRegex(
-                         "\n  ELMDBX \\([0-9]+\\): ELMProcessStatusCmd MsgCommunicationFailed\n"
-                         "( ELM: [^\n]*\n)* ELM: ELMProcessStatusCmd::Activate\\([0-9]+\\) end  \n"));
+  EXPECT_THAT(r.out,
+              testing::ContainsRegex("\n  ELMDBX \\([0-9]+\\): ELMProcessStatusCmd MsgCommunicationFailed\n"
+                                     "( ELM: [^\n]*\n)* ELM: ELMProcessStatusCmd::Activate\\([0-9]+\\) end  \n"));
 }
 
 }  // namespace

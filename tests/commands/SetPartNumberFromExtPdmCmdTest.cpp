@@ -11,7 +11,6 @@ using elmtest::PlainBox;
 using elmtest::WarningBox;
 using testing::ElementsAre;
 using testing::IsEmpty;
-using testing::Pair;
 
 namespace {
 
@@ -21,6 +20,18 @@ const char* const kConnectFailed = "ELMSetPartNumberFromExtPdmCmd MsgConnectFail
 std::string Answer(const std::string& responseContent) {
   return elmtest::ResponseAnswer("GetPartnumber", responseContent);
 }
+/// The request for a new number for the object of this identifier.
+elmtest::ReceivedRequests Asked(const std::string& id) { return {{"GetPartnumber", {{"PartNumber", id}}}}; }
+
+using Json = nlohmann::ordered_json;
+using Change = std::function<void(Json&)>;
+Change Selecting(std::vector<std::string> ids) {
+  return [ids](Json& j) { j["selection"] = ids; };
+}
+Change Options(Json options) {
+  return [options](Json& j) { j["options"] = options; };
+}
+const Change kUnchanged = [](Json&) {};
 
 class SetPartNumber : public elmtest::CommandFixture {
 protected:
@@ -33,8 +44,6 @@ protected:
                  "MsgFinishedOK = \"numbered: [/P1] -> [/P2]\";\n");
   }
   void Run() { CommandFixture::Run("SetPartNumberFromExtPdmCmd"); }
-
-  using Change = std::function<void(nlohmann::ordered_json&)>;
 
   // One row of a table: a fresh host on the original session with the
   // change made, and the two configuration variables set or unset.
@@ -50,13 +59,9 @@ protected:
 
 TEST_F(SetPartNumber, TreeSelectionGetsTheServersNumberSavedToTheSessionFile) {
   Run();
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].name, "GetPartnumber");
-  EXPECT_THAT(requests[0].attributes, ElementsAre(Pair("PartNumber", "prd-part")));
-
+  EXPECT_EQ(Requests(), Asked("prd-part"));
   EXPECT_THAT(BoxList(), ElementsAre(PlainBox("numbered: [prd-part] -> [ELM-000042]")));
-  EXPECT_EQ(m_user->Boxes()[0].title.Utf8(), "ELMSetPartNumberFromExtPdmCmd MsgTitle");
+  EXPECT_THAT(BoxTitles(), ElementsAre("ELMSetPartNumberFromExtPdmCmd MsgTitle"));
 
   ASSERT_EQ(m_plm->Saves().size(), 1u);
   EXPECT_THAT(m_plm->Saves()[0].objectIds, ElementsAre("part"));
@@ -71,9 +76,7 @@ TEST_F(SetPartNumber, TheNumberSurvivesIntoTheNextSessionAndIsSentByTheNextRun) 
   m_json = nlohmann::ordered_json::parse(std::ifstream(m_sessionPath));
   SetAnswer(elmtest::PartNumberAnswer("ELM-000043"));
   Run();
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_THAT(requests[0].attributes, ElementsAre(Pair("PartNumber", "ELM-000042")));
+  EXPECT_EQ(Requests(), Asked("ELM-000042"));
   EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "ELM-000043");
 }
 
@@ -81,15 +84,19 @@ TEST_F(SetPartNumber, OutsideTheNavigatorWorkbenchesTheSearchSelectionIsUsed) {
   Session()["workbench"] = "CATImmSearch";
   Session()["searchSelection"] = {"other"};
   Run();
-  auto requests = Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_THAT(requests[0].attributes, ElementsAre(Pair("PartNumber", "prd-other")));
+  EXPECT_EQ(Requests(), Asked("prd-other"));
   EXPECT_EQ(SavedAttribute("other", "PLM_ExternalID"), "ELM-000042");
   EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
 }
 
 TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing) {
-  const std::string warnSelection = WarningBox("ELMSetPartNumberFromExtPdmCmd MsgWarnSelection");
+  auto warning = [](const char* key) { return WarningBox(std::string("ELMSetPartNumberFromExtPdmCmd ") + key); };
+  const std::vector<std::string> refused = {warning("MsgWarnSelection"), ErrorBox(kFailed)};
+  const std::string wrongMaturity = WarningBox("maturity refused: [RELEASED] [IN_WORK]");
+  auto noTree = [](Json& j) {
+    j.erase("tree");
+    j.erase("selection");
+  };
   struct Case {
     const char* what;
     Change change;
@@ -97,20 +104,17 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
     const char* prefix = nullptr;
     const char* maturity = nullptr;
   } cases[] = {
-      {"two selected objects", [](auto& j) { j["selection"] = {"n-part", "n-other"}; }, {warnSelection, ErrorBox(kFailed)}},
-      {"empty search selection", [](auto& j) { j["workbench"] = "3DEXPERIENCEPlatform"; }, {warnSelection, ErrorBox(kFailed)}},
+      {"two selected objects", Selecting({"n-part", "n-other"}), refused},
+      {"empty search selection", [](Json& j) { j["workbench"] = "3DEXPERIENCEPlatform"; }, refused},
       // A bare object in the tree window has no navigation occurrence.
-      {"object that is no tree node", [](auto& j) { j["selection"] = {"part"}; }, {ErrorBox(kFailed)}},
-      {"no tree window", [](auto& j) { j.erase("tree"); j.erase("selection"); }, {ErrorBox(kFailed)}},
-      {"unsaved object", [](auto& j) { j["selection"] = {"n-unsaved"}; },
-       {WarningBox("ELMSetPartNumberFromExtPdmCmd MsgSelectedUnsaved")}},
-      {"object with two versions", [](auto& j) { j["selection"] = {"n-versioned"}; },
-       {WarningBox("ELMSetPartNumberFromExtPdmCmd MsgMultipleVersions")}},
-      {"object without identity", [](auto& j) { j["selection"] = {"n-noid"}; }, {}},
+      {"object that is no tree node", Selecting({"part"}), {ErrorBox(kFailed)}},
+      {"no tree window", noTree, {ErrorBox(kFailed)}},
+      {"unsaved object", Selecting({"n-unsaved"}), {warning("MsgSelectedUnsaved")}},
+      {"object with two versions", Selecting({"n-versioned"}), {warning("MsgMultipleVersions")}},
+      {"object without identity", Selecting({"n-noid"}), {}},
       // "part" stands inside "prd-part", but not at its start.
-      {"identifier without the prefix", [](auto&) {}, {WarningBox("prefix refused: [prd-part] [part]")}, "part"},
-      {"other maturity than configured", [](auto& j) { j["selection"] = {"n-released"}; },
-       {WarningBox("maturity refused: [RELEASED] [IN_WORK]")}, nullptr, "IN_WORK"},
+      {"identifier without the prefix", kUnchanged, {WarningBox("prefix refused: [prd-part] [part]")}, "part"},
+      {"other maturity than configured", Selecting({"n-released"}), {wrongMaturity}, nullptr, "IN_WORK"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -124,6 +128,15 @@ TEST_F(SetPartNumber, SelectionsThatCannotBeNumberedShowTheirBoxesAndSendNothing
 }
 
 TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
+  auto lifeCycle = [](Json& j) {
+    j["workbench"] = "LifeCycleWorkbench";
+    j["searchSelection"] = {"other"};
+  };
+  // v2 alone in its family now.
+  auto oneVersion = [](Json& j) {
+    j["objects"][5]["versionFamily"] = "another";
+    j["selection"] = {"n-versioned"};
+  };
   struct Case {
     const char* what;
     Change change;
@@ -132,16 +145,11 @@ TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
     const char* maturity;
     int maturityQueries;
   } cases[] = {
-      {"life cycle workbench reads the tree",
-       [](auto& j) { j["workbench"] = "LifeCycleWorkbench"; j["searchSelection"] = {"other"}; }, "part", nullptr, nullptr, 0},
-      {"identifier beginning with the prefix", [](auto&) {}, "part", "prd-", nullptr, 0},
-      // v2 alone in its family now.
-      {"one version in its family",
-       [](auto& j) { j["objects"][5]["versionFamily"] = "another"; j["selection"] = {"n-versioned"}; }, "v2", nullptr,
-       nullptr, 0},
-      {"no configured maturity: any state, never asked", [](auto& j) { j["selection"] = {"n-released"}; }, "released",
-       nullptr, nullptr, 0},
-      {"configured maturity that matches", [](auto&) {}, "part", nullptr, "IN_WORK", 1},
+      {"life cycle workbench reads the tree", lifeCycle, "part", nullptr, nullptr, 0},
+      {"identifier beginning with the prefix", kUnchanged, "part", "prd-", nullptr, 0},
+      {"one version in its family", oneVersion, "v2", nullptr, nullptr, 0},
+      {"no configured maturity: any state, never asked", Selecting({"n-released"}), "released", nullptr, nullptr, 0},
+      {"configured maturity that matches", kUnchanged, "part", nullptr, "IN_WORK", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,6 +163,17 @@ TEST_F(SetPartNumber, ConfigurationsThatAllowNumberingNumberTheSelectedObject) {
 // Coded errors show the catalog's text; with no catalog entry, its generated
 // default. A failed save keeps the change in memory, unsaved.
 TEST_F(SetPartNumber, AnswersWithoutANumberAndFailedSavesShowTheirBoxesAndKeepTheFile) {
+  const std::string errors =
+      Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>");
+  const std::string messages =
+      Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>");
+  const std::string numbered = elmtest::PartNumberAnswer("ELM-000042");
+  const char* const locked = "The object is locked by jdoe.";
+  const std::vector<std::string> lockedBoxes = {WarningBox(locked), ErrorBox(kFailed)};
+  const std::vector<std::string> errorBoxes = {
+      ErrorBox(std::string("1234: HtmlRequest Error_1234\n0: Plain failure\n\n") + kFailed)};
+  const std::vector<std::string> messageBoxes = {WarningBox(kConnectFailed),
+                                                 ErrorBox(std::string("Plain note\n7: Coded note\n\n") + kFailed)};
   struct Case {
     const char* what;
     std::string answer;
@@ -162,27 +181,22 @@ TEST_F(SetPartNumber, AnswersWithoutANumberAndFailedSavesShowTheirBoxesAndKeepTh
     std::vector<std::string> boxes;
     const char* inMemory;
   } cases[] = {
-      {"server errors, without the connection box",
-       Answer("<Error code=\"1234\">Number range exhausted</Error><Error code=\"0\">Plain failure</Error>"), nullptr,
-       {ErrorBox(std::string("1234: HtmlRequest Error_1234\n0: Plain failure\n\n") + kFailed)}, "prd-part"},
-      {"messages but no number, after the connection box",
-       Answer("<Message code=\"0\">Plain note</Message><Message code=\"7\">Coded note</Message>"), nullptr,
-       {WarningBox(kConnectFailed), ErrorBox(std::string("Plain note\n7: Coded note\n\n") + kFailed)}, "prd-part"},
+      {"server errors, without the connection box", errors, nullptr, errorBoxes, "prd-part"},
+      {"messages but no number, after the connection box", messages, nullptr, messageBoxes, "prd-part"},
       {"an empty number ends silently", elmtest::PartNumberAnswer(""), nullptr, {}, "prd-part"},
-      {"a save failure with the platform's text", elmtest::PartNumberAnswer("ELM-000042"),
-       "The object is locked by jdoe.", {WarningBox("The object is locked by jdoe."), ErrorBox(kFailed)},
-       "ELM-000042"},
-      {"a save failure without a text", elmtest::PartNumberAnswer("ELM-000042"), "", {ErrorBox(kFailed)},
-       "ELM-000042"},
+      {"a save failure with the platform's text", numbered, locked, lockedBoxes, "ELM-000042"},
+      {"a save failure without a text", numbered, "", {ErrorBox(kFailed)}, "ELM-000042"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SetAnswer(c.answer);
-    RunWith([&](auto& j) { if (c.saveError) j["options"] = {{"saveError", c.saveError}}; }, nullptr, nullptr);
+    RunWith(c.saveError ? Options({{"saveError", c.saveError}}) : kUnchanged, nullptr, nullptr);
     EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(BoxList(), c.boxes);
     EXPECT_EQ(m_plm->Saves().size(), c.saveError ? 1u : 0u);
-    if (c.saveError) { EXPECT_FALSE(m_plm->Saves()[0].ok); }
+    if (c.saveError) {
+      EXPECT_FALSE(m_plm->Saves()[0].ok);
+    }
     EXPECT_EQ(m_plm->AttributeValue("part", "PLM_ExternalID"), c.inMemory);
     EXPECT_EQ(SavedAttribute("part", "PLM_ExternalID"), "prd-part");
   }
@@ -192,7 +206,7 @@ TEST_F(SetPartNumber, PlatformServiceFailuresLeadStraightToTheFailureReport) {
   for (const char* service : {"CompleteAndOpen", "ShowAttributeValue", "GetAllVersions", "IsSaved",
                               "SetValueWithString", "GetStateAndPossibleTransitions"}) {
     SCOPED_TRACE(service);
-    RunWith([service](auto& j) { j["options"] = {{"failingServices", {service}}}; }, nullptr, "IN_WORK");
+    RunWith(Options({{"failingServices", {service}}}), nullptr, "IN_WORK");
     EXPECT_THAT(BoxList(), ElementsAre(ErrorBox(kFailed)));
     EXPECT_THAT(m_plm->Saves(), IsEmpty());
   }

@@ -17,23 +17,22 @@ class ElmBatchProgram : public elmtest::ElmFixture {
 protected:
   void SetUp() override {
     ElmFixture::SetUp();
-    fs::copy_file(std::string(ELM_TEST_DATA_DIR) + "/sessions/coexistence.json", m_session,
-                  fs::copy_options::overwrite_existing);
+    UseSession(std::string(ELM_TEST_DATA_DIR) + "/sessions/coexistence.json");
   }
   /// An input file: the batch's name, its mapping values and options, the
   /// objects; the report goes to <test folder>/report.htm.
   std::string Input(const std::string& mapping, const std::string& applyTo, const std::string& mode,
                     const std::vector<std::string>& objects, const std::string& name = "CoexistenceAdministration",
                     const std::string& context = "COEXISTENCE") const {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PLMBatch name=\"" + name + "\" format=\"1\">\n"
-                      "  <Session file=\"" + m_session + "\"/>\n  <ApplicativeParameters>\n"
-                      "    <Parameter name=\"CoexAdmin_Context\"><Value>" + context + "</Value></Parameter>\n"
-                      "    <Parameter name=\"CoexAdmin_Mapping\">" + mapping + "</Parameter>\n"
-                      "    <Parameter name=\"CoexAdmin_Propagate\"><Value>All</Value></Parameter>\n"
-                      "    <Parameter name=\"CoexAdmin_ApplyTo\"><Value>" + applyTo + "</Value></Parameter>\n"
-                      "    <Parameter name=\"CoexAdmin_Mode\"><Value>" + mode + "</Value></Parameter>\n"
-                      "    <Parameter name=\"CoexAdmin_Workspace\"/>\n  </ApplicativeParameters>\n"
-                      "  <SelectedObjects>\n";
+    auto parameter = [](const std::string& name, const std::string& values) {
+      return "    <Parameter name=\"CoexAdmin_" + name + "\">" + values + "</Parameter>\n";
+    };
+    auto value = [](const std::string& v) { return "<Value>" + v + "</Value>"; };
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PLMBatch name=\"" + name + "\" format=\"1\">\n";
+    xml += "  <Session file=\"" + m_session + "\"/>\n  <ApplicativeParameters>\n";
+    xml += parameter("Context", value(context)) + parameter("Mapping", mapping) + parameter("Propagate", value("All"));
+    xml += parameter("ApplyTo", value(applyTo)) + parameter("Mode", value(mode));
+    xml += "    <Parameter name=\"CoexAdmin_Workspace\"/>\n  </ApplicativeParameters>\n  <SelectedObjects>\n";
     for (const std::string& id : objects) xml += "    <Object id=\"" + id + "\"/>\n";
     xml += "  </SelectedObjects>\n  <Report name=\"" + Report() + "\"/>\n</PLMBatch>\n";
     return WriteFile("input" + std::to_string(++m_inputs) + ".xml", xml);
@@ -52,25 +51,33 @@ const std::string kToV5 = "<Value>Ownership</Value><Value>V6V5Master</Value><Val
 TEST_F(ElmBatchProgram, WorksOnTheObjectsTheOptionsNameAndReportsEachOne) {
   struct Case {
     const char* what;
-    std::string mapping, applyTo, mode;
-    std::vector<std::string> objects;
+    std::string input;
     int returnCode;
     std::vector<std::pair<std::string, std::string>> after;  // object, CoexMaster|CoexMapping as saved
-    std::vector<std::string> rows;                         // outcome cells the report holds
+    std::vector<std::string> rows;                           // outcome cells the report holds
   } cases[] = {
-      {"back to V5 for the assembly and all below it", kToV5, "Selection", "Run", {"asm"}, 0,
-       {{"asm", "V5|V5:asm.CATProduct"}, {"part", "V5|V5:part.CATPart"}, {"bolt", "V5|V5:bolt.CATPart"},
+      {"back to V5 for the assembly and all below it",
+       Input(kToV5, "Selection", "Run", {"asm"}),
+       0,
+       {{"asm", "V5|V5:asm.CATProduct"},
+        {"part", "V5|V5:part.CATPart"},
+        {"bolt", "V5|V5:bolt.CATPart"},
         {"plant", "V5|V5:pump.CATPart"}},
-       {"<td>asm</td>", "<td>bolt</td><td>VPMReference</td><td>prd-bolt</td><td>Bolt &lt;M8&gt; &amp; nut</td>"
+       {"<td>asm</td>",
+        "<td>bolt</td><td>VPMReference</td><td>prd-bolt</td><td>Bolt &lt;M8&gt; &amp; nut</td>"
         "<td>below asm</td><td>mapped to V5:bolt.CATPart, V6 master</td><td>changed</td>"
         "<td>Mastership moved from V6 to V5.</td>",
         "<td>plant</td><td>VPMReference</td><td>prd-plant</td><td>Pump</td><td>below asm</td>"
         "<td>not mapped in COEXISTENCE</td><td>skipped</td>"}},
-      {"an object the session lacks fails, the others are done", kToV6, "Selection", "Run", {"ghost", "part"}, 1,
+      {"an object the session lacks fails, the others are done",
+       Input(kToV6, "Selection", "Run", {"ghost", "part"}),
+       1,
        {{"part", "V6|V5:part.CATPart"}},
        {"<td>ghost</td><td></td><td></td><td></td><td>selected</td><td></td><td>failed</td>"
         "<td>The object is not in the session.</td>"}},
-      {"a preview saves nothing", kDelete, "Selection", "Preview", {"part"}, 0,
+      {"a preview saves nothing",
+       Input(kDelete, "Selection", "Preview", {"part"}),
+       0,
        {{"part", "V5|V5:part.CATPart"}, {"bolt", "V6|V5:bolt.CATPart"}},
        {"<td>would change</td><td>Mapping to V5:part.CATPart would be deleted.</td>", "Preview: nothing was changed."}},
   };
@@ -78,7 +85,7 @@ TEST_F(ElmBatchProgram, WorksOnTheObjectsTheOptionsNameAndReportsEachOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFile("session.json", original);
-    auto r = Batch(Input(c.mapping, c.applyTo, c.mode, c.objects));
+    auto r = Batch(c.input);
     EXPECT_EQ(r.exitCode, c.returnCode) << r.out << r.err;
     for (const auto& [id, state] : c.after)
       EXPECT_EQ(SessionAttribute(id, "CoexMaster") + "|" + SessionAttribute(id, "CoexMapping"), state) << id;
@@ -89,7 +96,7 @@ TEST_F(ElmBatchProgram, WorksOnTheObjectsTheOptionsNameAndReportsEachOne) {
     EXPECT_THAT(r.out, HasSubstr("elm-batch: return code " + std::to_string(c.returnCode) + "\n"));
   }
   WriteFile("session.json", original);
-  Batch(Input(kDelete, "Selection", "Preview", {"part"}));
+  Batch(cases[2].input);
   EXPECT_EQ(ReadFile(m_session), original);
 }
 
@@ -121,12 +128,11 @@ TEST_F(ElmBatchProgram, InputsItCannotUseEndWithAReportThatSaysWhy) {
   }
 
   // A session that cannot be saved: the report says so, and the batch failed.
-  auto doc = nlohmann::ordered_json::parse(ReadFile(m_session));
-  doc["options"] = {{"saveError", "The database refused the change."}};
-  WriteFile("session.json", doc.dump(2));
+  EditSession("options", {{"saveError", "The database refused the change."}});
   auto r = Batch(Input(kToV6, "Selection", "Run", {"part"}));
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_THAT(ReadFile(Report() + ".htm"), HasSubstr("The changes could not be saved: The database refused the change."));
+  EXPECT_THAT(ReadFile(Report() + ".htm"),
+              HasSubstr("The changes could not be saved: The database refused the change."));
   EXPECT_EQ(SessionAttribute("part", "CoexMaster"), "V5");
 
   // A report directory that cannot be written.

@@ -19,22 +19,18 @@ class ElmCoexistence : public elmtest::ElmFixture {
 protected:
   void SetUp() override {
     ElmFixture::SetUp();
-    fs::copy_file(Example("sessions/coexistence.json"), m_session, fs::copy_options::overwrite_existing);
+    UseSession(Example("sessions/coexistence.json"));
     // The example settings name the context file relative to the repository; here it is named whole.
-    WriteFile("CoexSettingsRep.settings",
-              "COEX_Ctx_XmlFile = \"" + Example("coexistence/contexts.xml") + "\";\n");
+    WriteFile("CoexSettingsRep.settings", "COEX_Ctx_XmlFile = \"" + Example("coexistence/contexts.xml") + "\";\n");
     fs::create_directories(m_dir / "tmp");
   }
-  static std::string Example(const std::string& rest) { return std::string(ELM_SOURCE_DIR) + "/examples/" + rest; }
 
   elmtest::ProcessResult Run(const std::string& script, std::map<std::string, std::string> env = {}) {
     env.emplace("TMPDIR", (m_dir / "tmp").string());
     env.emplace("DISPLAY", "");
     env.emplace("WAYLAND_DISPLAY", "");
     env.emplace("ELMHOST_BATCH_PROGRAM", "");
-    return Elm(
-        {"run", "ELMCoexistenceAdminCmd", "--session", m_session, "--script", script, "--events", EventsFile()},
-        std::move(env));
+    return RunCommand("ELMCoexistenceAdminCmd", {"--script", script, "--events", EventsFile()}, std::move(env));
   }
 };
 
@@ -55,8 +51,9 @@ TEST_F(ElmCoexistence, TheExampleRunDeletesTheMappingsInABatchAndPrintsWhereItsR
   std::smatch m;
   const std::regex run(
       "\\[action\\] step 3: press the OK button of ELMCoexistenceAdminCmd\n"
-      "\\[batch\\] CoexistenceAdministration ([0-9a-f]{32}): submitted \\(input " + tmp +
-      "/BIRCoexAdmin.xml, output (" + tmp + "/CoexistenceAdministration_[0-9_-]+)\\.log\\)\n"
+      "\\[batch\\] CoexistenceAdministration ([0-9a-f]{32}): submitted \\(input " +
+      tmp + "/BIRCoexAdmin.xml, output (" + tmp +
+      "/CoexistenceAdministration_[0-9_-]+)\\.log\\)\n"
       "\\[batch\\] CoexistenceAdministration \\1: ended \\(return code 0\\)\n"
       "pNotifName CATBatchEndNotifCAA\n"
       "\\[open\\] \\2\\.htm: not opened \\(no display\\)\n"
@@ -64,14 +61,14 @@ TEST_F(ElmCoexistence, TheExampleRunDeletesTheMappingsInABatchAndPrintsWhereItsR
   ASSERT_TRUE(std::regex_search(r.out, m, run)) << r.out;
   const std::string report = m[2].str() + ".htm";
 
+  const std::vector<nlohmann::json> events = EventLines();
   std::vector<std::string> kinds;
-  for (const auto& e : EventLines()) kinds.push_back(e["event"].get<std::string>() + ":" + e.value("state", ""));
+  for (const auto& e : events) kinds.push_back(e["event"].get<std::string>() + ":" + e.value("state", ""));
   EXPECT_EQ(kinds, (std::vector<std::string>{"dialog-open:", "dialog-action:", "dialog-action:", "dialog-action:",
                                              "batch:submitted", "batch:ended", "open:", "dialog-close:"}));
-  auto open = EventLines()[6];
-  EXPECT_EQ(open["path"], report);
-  EXPECT_EQ(open["opened"], false);
-  EXPECT_EQ(EventLines()[5]["returnCode"], 0);
+  EXPECT_EQ(events[6]["path"], report);
+  EXPECT_EQ(events[6]["opened"], false);
+  EXPECT_EQ(events[5]["returnCode"], 0);
 
   // The frame and the fork below it lost their mappings; the bicycle kept its own.
   for (const char* id : {"frame", "fork"}) EXPECT_EQ(SessionAttribute(id, "CoexMapping"), "") << id;
@@ -83,20 +80,20 @@ TEST_F(ElmCoexistence, TheExampleRunDeletesTheMappingsInABatchAndPrintsWhereItsR
 }
 
 TEST_F(ElmCoexistence, AKilledBatchEndsTheRunWithoutAReportAndNothingHangs) {
-  std::string program = WriteFile("killed.sh", "#!/bin/sh\nkill -KILL $$\n");
-  fs::permissions(program, fs::perms::owner_all);
-  auto r = Run(WriteFile("ok.json", R"([{"dialog": "ELMCoexistenceAdminCmd", "button": "OK"}])"),
-               {{"ELMHOST_BATCH_PROGRAM", program}});
+  const std::string ok = WriteFile("ok.json", R"([{"dialog": "ELMCoexistenceAdminCmd", "button": "OK"}])");
+  const std::string killed = WriteFile("killed.sh", "#!/bin/sh\nkill -KILL $$\n");
+  fs::permissions(killed, fs::perms::owner_all);
+  auto r = Run(ok, {{"ELMHOST_BATCH_PROGRAM", killed}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_THAT(r.out, testing::ContainsRegex(": ended by signal 9 \\(return code 137\\)\npNotifName CATBatchEndNotifCAA\n"
-                                            "\\[dialog\\] ELMCoexistenceAdminCmd closed\n$"));
+  EXPECT_THAT(r.out,
+              testing::ContainsRegex(": ended by signal 9 \\(return code 137\\)\npNotifName CATBatchEndNotifCAA\n"
+                                     "\\[dialog\\] ELMCoexistenceAdminCmd closed\n$"));
   EXPECT_THAT(r.out, Not(HasSubstr("[open]")));
 
   // Past the time limit the batch is stopped and the run goes on.
-  std::string slow = WriteFile("slow.sh", "#!/bin/sh\nsleep 30\n");
+  const std::string slow = WriteFile("slow.sh", "#!/bin/sh\nsleep 30\n");
   fs::permissions(slow, fs::perms::owner_all);
-  r = Run(WriteFile("ok.json", R"([{"dialog": "ELMCoexistenceAdminCmd", "button": "OK"}])"),
-          {{"ELMHOST_BATCH_PROGRAM", slow}, {"ELMHOST_BATCH_TIMEOUT", "0.5"}});
+  r = Run(ok, {{"ELMHOST_BATCH_PROGRAM", slow}, {"ELMHOST_BATCH_TIMEOUT", "0.5"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr(": stopped: it did not end within 0.5 s (return code 143)\n"));
   EXPECT_THAT(r.out, Not(HasSubstr("[open]")));

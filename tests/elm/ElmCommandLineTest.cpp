@@ -7,11 +7,7 @@
 using testing::HasSubstr;
 using testing::IsEmpty;
 
-namespace {
-
-class ElmTool : public elmtest::ElmFixture {};
-
-}  // namespace
+using ElmTool = elmtest::ElmFixture;
 
 // Every answer of elm to how it was called: the status, and what it prints on which stream.
 TEST_F(ElmTool, EachUseGetsItsStatusAndTellsWhatIsWrong) {
@@ -23,6 +19,9 @@ TEST_F(ElmTool, EachUseGetsItsStatusAndTellsWhatIsWrong) {
   const std::string pn = "SetPartNumberFromExtPdmCmd", plugin = "/nonexistent/libELMCommands.so";
   const std::string unknownClass = "unknown command class \"NoSuchCmd\"";
   const std::string badAnswer = answers + ": at /1: expected \"OK\", \"Cancel\", \"Close\" or a number";
+  const std::string badText = "{\n  \"objects\": [],\n  oops\n}", badSession = WriteFile("bad.json", badText);
+  const std::string badSessionError =
+      "elm: " + badSession + ": not a JSON session file: parse error at line 3, column 3";
   struct Case {
     std::vector<std::string> args;
     std::map<std::string, std::string> env;
@@ -41,6 +40,13 @@ TEST_F(ElmTool, EachUseGetsItsStatusAndTellsWhatIsWrong) {
       {{"run", pn, "--session", missing}, {}, 3, _, HasSubstr(missing + ": cannot be read")},
       // A bad answers file is refused before anything runs.
       {{"run", pn, "--session", m_session, "--answers", answers}, {}, 3, _, HasSubstr(badAnswer)},
+      // Why a session file is refused is the session reader's test; here elm's part: the file and the reason, the
+      // status, and nothing run or written.
+      {{"run", pn, "--session", badSession, "--events", EventsFile()},
+       {{"ELM_SERVER_URL", "http://127.0.0.1:9/"}},
+       3,
+       IsEmpty(),
+       HasSubstr(badSessionError)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -49,18 +55,6 @@ TEST_F(ElmTool, EachUseGetsItsStatusAndTellsWhatIsWrong) {
     EXPECT_THAT(r.out, c.out);
     EXPECT_THAT(r.err, c.err);
   }
-}
-
-// Why a session file is refused is the session reader's test; here elm's part: the file and the reason, the
-// status, and nothing run or written.
-TEST_F(ElmTool, ABadSessionFileIsRefusedWithItsNameAndNothingRuns) {
-  const std::string text = "{\n  \"objects\": [],\n  oops\n}";
-  std::string session = WriteFile("bad.json", text);
-  auto r = Elm({"run", "SetPartNumberFromExtPdmCmd", "--session", session, "--events", EventsFile()},
-               {{"ELM_SERVER_URL", "http://127.0.0.1:9/"}});
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_THAT(r.err, HasSubstr("elm: " + session + ": not a JSON session file: parse error at line 3, column 3"));
-  EXPECT_THAT(r.out, IsEmpty());
   EXPECT_FALSE(std::filesystem::exists(EventsFile()));
-  EXPECT_EQ(ReadFile(session), text);
+  EXPECT_EQ(ReadFile(badSession), badText);
 }

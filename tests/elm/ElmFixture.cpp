@@ -1,6 +1,5 @@
 #include "ElmFixture.h"
 
-#include <cstdlib>
 #include <sstream>
 
 namespace elmtest {
@@ -27,6 +26,23 @@ ProcessResult ElmFixture::Elm(const std::vector<std::string>& args, std::map<std
   };
   for (auto& [k, v] : env) base[k] = v;
   return RunProcess(ELM_EXE, args, base);
+}
+
+ProcessResult ElmFixture::RunCommand(const std::string& className, const std::vector<std::string>& extra,
+                                     std::map<std::string, std::string> env) const {
+  std::vector<std::string> args{"run", className, "--session", m_session};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return Elm(args, std::move(env));
+}
+
+void ElmFixture::UseSession(const std::string& path) const {
+  std::filesystem::copy_file(path, m_session, std::filesystem::copy_options::overwrite_existing);
+}
+
+std::string ElmFixture::Box(const std::string& name, const std::string& style, const std::string& title,
+                            const std::string& text, const std::string& answer) {
+  return "[box] " + name + " (" + style + ")\n  title:  " + title + "\n  text:   " + text + "\n  answer: " + answer +
+         "\n";
 }
 
 std::string ElmFixture::StartServer(const std::vector<std::string>& seeds) {

@@ -22,6 +22,16 @@ protected:
   void SetUp() override;
 
   ProcessResult Elm(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) const;
+  /// `elm run className --session <working session> extra...`.
+  ProcessResult RunCommand(const std::string& className, const std::vector<std::string>& extra = {},
+                           std::map<std::string, std::string> env = {}) const;
+  /// A file of the repository's examples folder.
+  static std::string Example(const std::string& rest) { return std::string(ELM_SOURCE_DIR) + "/examples/" + rest; }
+  /// Makes the working session a copy of this file.
+  void UseSession(const std::string& path) const;
+  /// A message box as elm prints it.
+  static std::string Box(const std::string& name, const std::string& style, const std::string& title,
+                         const std::string& text, const std::string& answer = "OK");
   /// Writes text as a file of the test folder and gives its path.
   std::string WriteFile(const std::string& name, const std::string& text) const { return m_scratch.Write(name, text); }
   static std::string ReadFile(const std::string& path) { return elmtest::ReadFile(path); }

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
-
 using testing::HasSubstr;
 using testing::Not;
 
@@ -20,8 +19,7 @@ protected:
     session["selection"] = selection;
     session["options"]["failingServices"] = failing;
     WriteFile("session.json", session.dump(2));
-    return Elm({"run", "ELMShowPropertyViewerWindowCmd", "--session", m_session, "--events", EventsFile()},
-               std::move(env));
+    return RunCommand("ELMShowPropertyViewerWindowCmd", {"--events", EventsFile()}, std::move(env));
   }
 };
 

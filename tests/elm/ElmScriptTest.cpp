@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
-
 using testing::HasSubstr;
 using testing::Not;
 
@@ -12,14 +11,11 @@ namespace {
 class ElmScript : public elmtest::ElmFixture {
 protected:
   elmtest::ProcessResult About(const std::string& script, std::map<std::string, std::string> env = {},
-                               std::vector<std::string> extra = {}) {
-    std::vector<std::string> args{"run", "ELMAboutCmd", "--session", m_session};
-    if (!script.empty()) {
-      args.push_back("--script");
-      args.push_back(WriteFile("script.json", script));
-    }
+                               const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args;
+    if (!script.empty()) args = {"--script", WriteFile("script.json", script)};
     args.insert(args.end(), extra.begin(), extra.end());
-    return Elm(args, std::move(env));
+    return RunCommand("ELMAboutCmd", args, std::move(env));
   }
 };
 
@@ -30,19 +26,18 @@ TEST_F(ElmScript, AboutChecksTheServerFromAScriptAndEveryStepIsPrintedAndLogged)
                     {"dialog": "oak_about", "button": "Close"}])",
                  {{"ELM_SERVER_URL", url}}, {"--events", EventsFile()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string expected =
-      "[dialog] oak_about opened\n"
-      "  oak_about: \"\" (style 0x10000001)\n"
-      "    buttons: Close (default)\n";
-  EXPECT_EQ(r.out.rfind(expected, 0), 0u) << r.out;
-  EXPECT_THAT(r.out, HasSubstr("    ELMServerUrl (CATDlgLabel) row 6, col 0, span 3x1, just 0xa: \"" + url + "\"\n"));
-  EXPECT_THAT(r.out, HasSubstr("    ELMCheckServerButton (CATDlgPushButton) row 7, col 1, just 0xa\n"));
-  EXPECT_THAT(r.out, HasSubstr("[action] step 1: press ELMCheckServerButton in oak_about\n"
-                               "[request] POST " + url + "ELMRequest: status 200\n"
-                               "[box] ELMWarning (information, OK, 0x200)\n"
-                               "  title:  ElementPropertyPageDlg MsgTitle\n"
-                               "  text:   ElementPropertyPageDlg CheckServerOK\n"
-                               "  answer: OK\n"
+  EXPECT_EQ(r.out.rfind("[dialog] oak_about opened\n"
+                        "  oak_about: \"\" (style 0x10000001)\n"
+                        "    buttons: Close (default)\n",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_THAT(r.out, HasSubstr("    ELMServerUrl (CATDlgLabel) row 6, col 0, span 3x1, just 0xa: \"" + url + "\"\n" +
+                               "    ELMCheckServerButton (CATDlgPushButton) row 7, col 1, just 0xa\n"
+                               "[action] step 1: press ELMCheckServerButton in oak_about\n" +
+                               "[request] POST " + url + "ELMRequest: status 200\n" +
+                               Box("ELMWarning", "information, OK, 0x200", "ElementPropertyPageDlg MsgTitle",
+                                   "ElementPropertyPageDlg CheckServerOK") +
                                "[action] step 3: press the Close button of oak_about\n"
                                "[dialog] oak_about closed\n"));
   EXPECT_THAT(r.out, Not(HasSubstr("(open)")));
@@ -56,17 +51,12 @@ TEST_F(ElmScript, AboutChecksTheServerFromAScriptAndEveryStepIsPrintedAndLogged)
   EXPECT_EQ(open["name"], "oak_about");
   EXPECT_EQ(open["style"], 0x10000001);
   ASSERT_EQ(open["widgets"].size(), 11u);
-  const nlohmann::json& button = open["widgets"][7];
-  EXPECT_EQ(button["name"], "ELMCheckServerButton");
-  EXPECT_EQ(button["kind"], "CATDlgPushButton");
-  EXPECT_EQ(button["parent"], "oak_about");
-  EXPECT_EQ(button["style"], 0);
-  EXPECT_EQ(button["grid"], nlohmann::json({{"row", 7}, {"column", 1}, {"columnSpan", 1}, {"rowSpan", 1},
-                                            {"justification", 10}}));
-  EXPECT_EQ(button["sensitivity"], 8);
-  EXPECT_EQ(button["visibility"], 2);
-  EXPECT_EQ(lines[1], nlohmann::json({{"event", "dialog-action"}, {"step", 1}, {"dialog", "oak_about"},
-                                      {"action", "press"}, {"widget", "ELMCheckServerButton"}}));
+  EXPECT_EQ(open["widgets"][7], nlohmann::json::parse(R"({
+      "name": "ELMCheckServerButton", "kind": "CATDlgPushButton", "parent": "oak_about", "style": 0,
+      "grid": {"row": 7, "column": 1, "columnSpan": 1, "rowSpan": 1, "justification": 10},
+      "title": "", "help": "", "shortHelp": "", "longHelp": "", "sensitivity": 8, "visibility": 2, "state": {}})"));
+  EXPECT_EQ(lines[1], nlohmann::json::parse(R"({"event": "dialog-action", "step": 1, "dialog": "oak_about",
+                                                  "action": "press", "widget": "ELMCheckServerButton"})"));
   EXPECT_EQ(lines[4]["button"], "Close");
 }
 
@@ -78,7 +68,8 @@ TEST_F(ElmScript, StepsThatCannotBeTakenEndTheRunWithTheirOwnStatus) {
       {R"([{"dialog": "oak_names_select", "button": "OK"}])",
        "step 1 (press the OK button of oak_names_select): the dialog \"oak_names_select\" is not open"},
       {R"([{"dialog": "oak_about", "check": "ELMVersion"}])",
-       "step 1 (check ELMVersion in oak_about): \"ELMVersion\" of the dialog \"oak_about\" is a CATDlgLabel, not a check button"},
+       "step 1 (check ELMVersion in oak_about): \"ELMVersion\" of the dialog \"oak_about\" is a CATDlgLabel, not a "
+       "check button"},
       {R"([{"dialog": "oak_about", "close": "window"}, {"dialog": "oak_about", "close": "window"}])",
        "step 2 (close oak_about): the dialog \"oak_about\" is not open"},
       {R"(["OK"])", "step 1 (answer OK): no message box is open"},
@@ -105,8 +96,8 @@ TEST_F(ElmScript, ScriptsThatCannotBeReadAreRefusedBeforeTheCommandStarts) {
   EXPECT_EQ(r.out, "") << "nothing may run";
   auto both = About("[]", {}, {"--answers", WriteFile("answers.json", "[]")});
   EXPECT_EQ(both.exitCode, 2);
-  auto dialogInAnswers = Elm({"run", "ELMAboutCmd", "--session", m_session, "--answers",
-                              WriteFile("a.json", R"(["OK", {"dialog": "oak_about", "button": "Close"}])")});
+  auto dialogInAnswers =
+      About("", {}, {"--answers", WriteFile("a.json", R"(["OK", {"dialog": "oak_about", "button": "Close"}])")});
   EXPECT_EQ(dialogInAnswers.exitCode, 3);
   EXPECT_THAT(dialogInAnswers.err, HasSubstr("a.json: at /1: an answers file holds box answers only"));
 }
@@ -114,11 +105,8 @@ TEST_F(ElmScript, ScriptsThatCannotBeReadAreRefusedBeforeTheCommandStarts) {
 TEST_F(ElmScript, ElmSettlesTheModuleBeforeTheCommandAsTheClientDoes) {
   auto r = About("[]", {{"ELM_MODULE", ""}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("[box] ELMWarning (error, OK)\n"
-                        "  title:  ELMGlobal MsgTitle\n"
-                        "  text:   ELMGlobal ModuleMissing\n"
-                        "  answer: OK\n"
-                        "[dialog] oak_about opened\n",
+  EXPECT_EQ(r.out.rfind(Box("ELMWarning", "error, OK", "ELMGlobal MsgTitle", "ELMGlobal ModuleMissing") +
+                            "[dialog] oak_about opened\n",
                         0),
             0u)
       << r.out;

@@ -15,8 +15,7 @@ class ElmTransfer : public elmtest::ElmFixture {
 protected:
   void SetUp() override {
     ElmFixture::SetUp();
-    std::filesystem::copy_file(std::string(ELM_SOURCE_DIR) + "/examples/sessions/bicycle.json", m_session,
-                               std::filesystem::copy_options::overwrite_existing);
+    UseSession(Example("sessions/bicycle.json"));
     m_url = StartServer();
     ASSERT_FALSE(m_url.empty());
   }
@@ -27,9 +26,8 @@ protected:
   }
   elmtest::ProcessResult Send(const std::string& selected, const std::string& script) const {
     EditSession("selection", {selected});
-    return Elm({"run", "ELMTransferStructureCmd", "--session", m_session, "--script",
-                std::string(ELM_SOURCE_DIR) + "/examples/scripts/" + script},
-               {{"ELM_SERVER_URL", m_url}});
+    return RunCommand("ELMTransferStructureCmd", {"--script", Example("scripts/" + script)},
+                      {{"ELM_SERVER_URL", m_url}});
   }
   /// The rows of `elm-server list transfers` without the time of receipt.
   std::vector<std::string> Transfers() const {
@@ -71,14 +69,13 @@ TEST_F(ElmTransfer, EachKindOfObjectReachesTheServerThroughItsDialog) {
   ASSERT_EQ(bookmark.exitCode, 0) << bookmark.out << bookmark.err;
   EXPECT_THAT(bookmark.out, HasSubstr("[dialog] oak_send_bookmark_to_pdm_dialog opened\n"));
 
-  EXPECT_EQ(Transfers(),
-            (std::vector<std::string>{
-                "1\to'neil & co\tVPMReference\tVPMReference\tRahmen <\"&'> Größe 😀\tA\t2"
-                "\tfalse\ttrue\tfalse\tfalse\tfalse",
-                "2\to'neil & co\tFolder\tENOFLD_FolderRootReference\tfld-bicycles\tA\t-1"
-                "\ttrue\ttrue\tfalse\tfalse\tfalse",
-                "3\to'neil & co\tBookmark\tWorkspace\tCity bikes\t1\t-1\tfalse\ttrue\tfalse\ttrue\tfalse",
-            }));
+  EXPECT_EQ(Transfers(), (std::vector<std::string>{
+                             "1\to'neil & co\tVPMReference\tVPMReference\tRahmen <\"&'> Größe 😀\tA\t2"
+                             "\tfalse\ttrue\tfalse\tfalse\tfalse",
+                             "2\to'neil & co\tFolder\tENOFLD_FolderRootReference\tfld-bicycles\tA\t-1"
+                             "\ttrue\ttrue\tfalse\tfalse\tfalse",
+                             "3\to'neil & co\tBookmark\tWorkspace\tCity bikes\t1\t-1\tfalse\ttrue\tfalse\ttrue\tfalse",
+                         }));
 }
 
 }  // namespace

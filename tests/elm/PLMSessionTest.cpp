@@ -4,7 +4,6 @@
 #include "CATAdpSaver.h"
 #include "CATAdpVersioningServices.h"
 #include "CATApplicationFrame.h"
-#include "CATCkeObjectAttrReadServices.h"
 #include "CATCkeObjectAttrWriteServices.h"
 #include "CATError.h"
 #include "CATFrmEditor.h"
@@ -46,6 +45,14 @@ const char* const kSession = R"({
   "searchRoots": [ "bolt" ]
 })";
 
+/// A handle that takes over the reference an out-parameter handed back.
+template <class I>
+CATVar<I> Adopt(I* p) {
+  CATVar<I> handle;
+  handle.Attach(p);
+  return handle;
+}
+
 class PLMSessionFile : public elmtest::SessionTest {
 protected:
   void SetUp() override {
@@ -65,22 +72,17 @@ TEST_F(PLMSessionFile, TreeNodesGiveReferenceInstanceFatherAndChildren) {
   ASSERT_TRUE(node);
   CATIPLMNavReference* ref = nullptr;
   ASSERT_EQ(node->GetRelatedReference(ref), S_OK);
-  CATIPLMNavReference_var refVar;
-  refVar.Attach(ref);
-  EXPECT_EQ(CATBaseUnknown_var(refVar), CATBaseUnknown_var(m_session->Find("bolt")));
+  EXPECT_EQ(CATBaseUnknown_var(Adopt(ref)), CATBaseUnknown_var(m_session->Find("bolt")));
 
   CATIPLMNavInstance* inst = nullptr;
   ASSERT_EQ(node->GetRelatedInstance(inst), S_OK);
-  CATIPLMNavInstance_var instVar;
-  instVar.Attach(inst);
+  CATIPLMNavInstance_var instVar = Adopt(inst);
   CATListValCATUnicodeString values;
   EXPECT_EQ(instVar->GetAttributeValue("PLM_ExternalID", values), S_OK);
   EXPECT_EQ(values, CATListValCATUnicodeString({"B.1"}));
   CATIPLMComponent* father = nullptr;
   ASSERT_EQ(instVar->GetFatherComponent(father), S_OK);
-  CATIPLMComponent_var fatherVar;
-  fatherVar.Attach(father);
-  EXPECT_EQ(CATBaseUnknown_var(fatherVar), CATBaseUnknown_var(m_session->Find("top")));
+  EXPECT_EQ(CATBaseUnknown_var(Adopt(father)), CATBaseUnknown_var(m_session->Find("top")));
 
   auto root = Get<CATIPLMNavOccurrence>("n-top");
   CATIPLMNavOccurrence* none = nullptr;
@@ -142,11 +144,10 @@ TEST_F(PLMSessionFile, SaveWritesOnlyTheSavedObjectsAndMarksThemSaved) {
   ASSERT_EQ(idVar->IsSaved(saved), S_OK);
   EXPECT_TRUE(saved);
 
-  auto doc = nlohmann::json::parse(std::ifstream(m_path));
-  EXPECT_EQ(doc["objects"][0]["attributes"]["PLM_ExternalID"], "T");
-  EXPECT_EQ(doc["objects"][1]["attributes"]["PLM_ExternalID"], "B2");
-  EXPECT_EQ(doc["objects"][1]["attributes"]["V_Name"], "Bolt");
-  EXPECT_EQ(doc["objects"][1]["saved"], true);
+  EXPECT_EQ(nlohmann::json::parse(std::ifstream(m_path))["objects"], nlohmann::json::parse(R"([
+    { "id": "top", "type": "VPMReference", "attributes": { "PLM_ExternalID": "T" } },
+    { "id": "bolt", "type": "Bolt", "saved": true, "attributes": { "PLM_ExternalID": "B2", "V_Name": "Bolt" } },
+    { "id": "inst", "type": "VPMInstance", "attributes": { "PLM_ExternalID": "B.1" } }])"));
 }
 
 TEST_F(PLMSessionFile, FailedSaveLeavesTheFileAndAnErrorForThatResultOnly) {
@@ -177,8 +178,7 @@ TEST_F(PLMSessionFile, OpenerKeepsObjectsInTheBagAndVersionsAndMaturityAnswer) {
   CATAdpOpener opener(bag);
   CATIPLMComponent* opened = nullptr;
   ASSERT_EQ(opener.CompleteAndOpen(id.get(), CATIPLMComponent::ClassId(), reinterpret_cast<void**>(&opened)), S_OK);
-  CATIPLMComponent_var openedVar;
-  openedVar.Attach(opened);
+  CATIPLMComponent_var openedVar = Adopt(opened);
   EXPECT_EQ(bag.Size(), 1);
   EXPECT_EQ(bag.RemoveRoot(opened), S_OK);
   EXPECT_EQ(bag.Size(), 0);

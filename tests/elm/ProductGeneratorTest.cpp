@@ -44,19 +44,15 @@ TEST(ProductGenerator, ShapesGiveTheirDepthAndTheSeedKeepsAllButTheBranchesLeftO
     std::size_t nodes, leaveOut, depth, stored;
   } table[] = {
       {elmgen::Shape::Deep, 50, 0, 49, 50},
-      {elmgen::Shape::Deep, 50, 10, 49, 10},  // the chain stops above its 10th node
-      {elmgen::Shape::Wide, 50, 10, 1, 46},   // four siblings go
+      {elmgen::Shape::Deep, 50, 10, 49, 10},   // the chain stops above its 10th node
+      {elmgen::Shape::Wide, 50, 10, 1, 46},    // four siblings go
       {elmgen::Shape::Mix, 1000, 0, 5, 1000},  // fan-out 8, and chains reaching a level further
-      {elmgen::Shape::Mix, 1, 3, 0, 1},       // the root alone is always kept
+      {elmgen::Shape::Mix, 1, 3, 0, 1},        // the root alone is always kept
   };
   for (const Row& row : table) {
     SCOPED_TRACE(std::to_string(static_cast<int>(row.shape)) + "/" + std::to_string(row.nodes) + "/" +
                  std::to_string(row.leaveOut));
-    elmgen::Options options;
-    options.shape = row.shape;
-    options.nodes = row.nodes;
-    options.leaveOut = row.leaveOut;
-    const auto tree = elmgen::Generate(options);
+    const auto tree = elmgen::Generate({.shape = row.shape, .nodes = row.nodes, .leaveOut = row.leaveOut});
     std::ostringstream session, seed;
     elmgen::WriteSession(tree, session);
     elmgen::WriteSeed(tree, "A & <B>", seed);

@@ -10,7 +10,6 @@
 #include "CATDlgDialog.h"
 #include "CATDlgEditor.h"
 #include "ELMHostClassDictionary.h"
-#include "ELMHostDispatch.h"
 #include "ELMHostDriver.h"
 #include "ELMHostScript.h"
 
@@ -24,7 +23,6 @@
 #include <QTest>
 
 #include <gmock/gmock.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -148,10 +146,7 @@ TEST_F(AboutInPresenter, AClickRunsThePlugInsCallbackAsTheScriptStepDoesAndClose
   ASSERT_NO_FATAL_FAILURE(Prepare("ELMAboutCmd"));
   elmtest::ScriptedUser user;
   DialogPresenter presenter;
-  std::string error;
-  m_host.LoadWorkbench();
-  ASSERT_EQ(m_host.StartCommand("ELMAboutCmd", error), elmapp::kExitRan) << error;
-  m_host.Dispatch().RunUntilIdle();
+  ASSERT_NO_FATAL_FAILURE(Start("ELMAboutCmd"));
   presenter.Sync();
   ASSERT_EQ(presenter.Windows().size(), 1u);
   DialogWindow* window = presenter.Windows()[0];
@@ -160,7 +155,10 @@ TEST_F(AboutInPresenter, AClickRunsThePlugInsCallbackAsTheScriptStepDoesAndClose
   QTest::mouseClick(window->findChild<QPushButton*>("ELMCheckServerButton"), Qt::LeftButton);
   ASSERT_EQ(user.Boxes().size(), 1u);
   std::vector<elmhost::ScriptStep> steps;
-  ASSERT_TRUE(elmhost::ParseScript(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}])", "step", steps, error));
+  std::string error;
+  ASSERT_TRUE(
+      elmhost::ParseScript(R"([{"dialog": "oak_about", "press": "ELMCheckServerButton"}])", "step", steps, error))
+      << error;
   elmhost::ScriptPlayer player(steps);
   ASSERT_TRUE(player.PlayNext());
   ASSERT_EQ(user.Boxes().size(), 2u);
@@ -187,10 +185,7 @@ TEST_F(PropertyViewerInPresenter, TheWindowShowsTheListingAsStoredAndTakesNoTypi
   std::ofstream(m_session) << session.dump(2);
   ASSERT_NO_FATAL_FAILURE(Prepare("ELMShowPropertyViewerWindowCmd"));
   DialogPresenter presenter;
-  std::string error;
-  m_host.LoadWorkbench();
-  ASSERT_EQ(m_host.StartCommand("ELMShowPropertyViewerWindowCmd", error), elmapp::kExitRan) << error;
-  m_host.Dispatch().RunUntilIdle();
+  ASSERT_NO_FATAL_FAILURE(Start("ELMShowPropertyViewerWindowCmd"));
   presenter.Sync();
   ASSERT_EQ(presenter.Windows().size(), 1u);
   DialogWindow* window = presenter.Windows()[0];

@@ -61,11 +61,13 @@ TEST_F(ElmPresenterCommands, BadUseIsRefusedBeforeAnythingIsDrawn) {
   const Case cases[] = {
       {{"snapshot", "ELMAboutCmd", "--session", m_session}, 2, "snapshot needs --out DIR"},
       {{"snapshot", "--session", m_session, "--out", out}, 2, "snapshot needs the command class to run"},
-      {{"snapshot", "ELMAboutCmd", "--session", m_session, "--out", out, "--events", "e"}, 2,
+      {{"snapshot", "ELMAboutCmd", "--session", m_session, "--out", out, "--events", "e"},
+       2,
        "unknown option \"--events\" for snapshot"},
       {{"gui", "ELMAboutCmd", "--session", m_session}, 2, "gui takes no command class"},
       {{"snapshot", "NoSuchCmd", "--session", m_session, "--out", out}, 4, "unknown command class \"NoSuchCmd\""},
-      {{"snapshot", "ELMAboutCmd", "--session", m_dir.Write("bad.json", "{}"), "--out", out}, 3,
+      {{"snapshot", "ELMAboutCmd", "--session", m_dir.Write("bad.json", "{}"), "--out", out},
+       3,
        "the required field \"objects\" is missing"},
       {{"gui", "--session", m_session}, 8, "gui needs a display"},
   };

@@ -34,18 +34,16 @@ protected:
     m_window->ShowToolbar(m_host.LoadWorkbench());
     m_window->show();
   }
-  void TearDown() override {
-    m_user.reset();
-    m_window.reset();
-  }
-  QTreeWidgetItem* Line(const char* nodeId) {
-    return m_window->Tree().ItemFor(m_host.Session().Find(nodeId));
-  }
-  std::vector<CATBaseUnknown*> SelectedPaths() {
-    std::vector<CATBaseUnknown*> out;
+  QTreeWidgetItem* Line(const char* nodeId) { return m_window->Tree().ItemFor(m_host.Session().Find(nodeId)); }
+  /// The editor's selection: each path's objects, from the top.
+  std::vector<std::vector<CATBaseUnknown*>> SelectedPaths() {
+    std::vector<std::vector<CATBaseUnknown*>> out;
     CATCSO* cso = m_host.Session().WindowEditor()->GetCSO();
     cso->InitElementList();
-    while (CATPathElement* path = cso->NextElement()) out.push_back(path->FindLastElement());
+    while (CATPathElement* path = cso->NextElement()) {
+      out.emplace_back();
+      for (int i = 1; i <= path->GetSize(); ++i) out.back().push_back((*path)[i]);
+    }
     return out;
   }
 
@@ -73,13 +71,9 @@ TEST_F(GuiMainWindow, SelectingLinesMakesThemTheEditorsSelectionWithPathsFromThe
   QTreeWidgetItem* bell = Line("node-bell");
   ASSERT_NE(bell, nullptr);
   QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(bell).center());
-  EXPECT_EQ(SelectedPaths(), std::vector<CATBaseUnknown*>{m_host.Session().Find("node-bell")});
-  CATCSO* cso = m_host.Session().WindowEditor()->GetCSO();
-  cso->InitElementList();
-  CATPathElement* path = cso->NextElement();
-  ASSERT_NE(path, nullptr);
-  ASSERT_EQ(path->GetSize(), 2);
-  EXPECT_EQ((*path)[1], m_host.Session().Find("node-bike"));
+  const std::vector<CATBaseUnknown*> bikeBell = {m_host.Session().Find("node-bike"),
+                                                 m_host.Session().Find("node-bell")};
+  EXPECT_EQ(SelectedPaths(), std::vector<std::vector<CATBaseUnknown*>>{bikeBell});
 
   QTest::mouseClick(tree.viewport(), Qt::LeftButton, Qt::ControlModifier,
                     tree.visualItemRect(Line("node-fork")).center());
@@ -91,7 +85,8 @@ TEST_F(GuiMainWindow, ToolbarAndMenuOfferEveryRegisteredCommandAndTheToolbarFoll
   ASSERT_FALSE(names.empty());
   QList<QAction*> onToolbar = m_window->Toolbar().actions();
   ASSERT_EQ(onToolbar.size(), static_cast<qsizetype>(names.size()));
-  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(onToolbar[static_cast<int>(i)]->text().toStdString(), names[i]);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(onToolbar[static_cast<int>(i)]->text().toStdString(), names[i]);
   // ELM_MODULE=OAK and the client's name: the plug-in asks for its toolbar.
   EXPECT_TRUE(m_window->Toolbar().isVisible());
   m_window->ShowToolbar(false);

@@ -74,6 +74,11 @@ W* In(DialogWindow& w, const char* name) {
   return widget;
 }
 
+template <class W>
+void Click(DialogWindow& w, const char* name) {
+  QTest::mouseClick(In<W>(w, name), Qt::LeftButton);
+}
+
 class PresenterAction : public elmtest::PresenterFixture, public testing::WithParamInterface<Gesture> {};
 
 TEST_P(PresenterAction, AClickReachesTheSameCallbacksAndLeavesTheSameStateAsTheScriptStep) {
@@ -104,23 +109,12 @@ TEST_P(PresenterAction, AClickReachesTheSameCallbacksAndLeavesTheSameStateAsTheS
 INSTANTIATE_TEST_SUITE_P(
     Gestures, PresenterAction,
     testing::Values(
-        Gesture{"Press", R"({"dialog": "panel", "press": "Go"})",
-                [](DialogWindow& w) {
-                  QTest::mouseClick(In<QPushButton>(w, "Go"), Qt::LeftButton);
-                }},
-        Gesture{"Check", R"({"dialog": "panel", "check": "Opt"})",
-                [](DialogWindow& w) {
-                  QTest::mouseClick(In<QCheckBox>(w, "Opt"), Qt::LeftButton);
-                }},
+        Gesture{"Press", R"({"dialog": "panel", "press": "Go"})", [](DialogWindow& w) { Click<QPushButton>(w, "Go"); }},
+        Gesture{"Check", R"({"dialog": "panel", "check": "Opt"})", [](DialogWindow& w) { Click<QCheckBox>(w, "Opt"); }},
         Gesture{"Choose", R"({"dialog": "panel", "choose": "B"})",
-                [](DialogWindow& w) {
-                  QTest::mouseClick(In<QRadioButton>(w, "B"), Qt::LeftButton);
-                }},
+                [](DialogWindow& w) { Click<QRadioButton>(w, "B"); }},
         Gesture{"Pick", R"({"dialog": "panel", "pick": "Pick", "line": 0})",
-                [](DialogWindow& w) {
-                  QComboBox* combo = In<QComboBox>(w, "Pick");
-                  QTest::keyClick(combo, Qt::Key_Down);
-                }},
+                [](DialogWindow& w) { QTest::keyClick(In<QComboBox>(w, "Pick"), Qt::Key_Down); }},
         Gesture{"Type", R"({"dialog": "panel", "type": "Name", "text": "frame 1"})",
                 [](DialogWindow& w) {
                   QLineEdit* line = In<QLineEdit>(w, "Name");
@@ -134,11 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                   QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, line.center());
                 }},
         Gesture{"StandardButton", R"({"dialog": "panel", "button": "OK"})",
-                [](DialogWindow& w) {
-                  QTest::mouseClick(w.StandardButton(CATDlgWndOK), Qt::LeftButton);
-                }},
-        Gesture{"CloseWindow", R"({"dialog": "panel", "close": "window"})",
-                [](DialogWindow& w) { w.close(); }}),
+                [](DialogWindow& w) { QTest::mouseClick(w.StandardButton(CATDlgWndOK), Qt::LeftButton); }},
+        Gesture{"CloseWindow", R"({"dialog": "panel", "close": "window"})", [](DialogWindow& w) { w.close(); }}),
     [](const testing::TestParamInfo<Gesture>& info) { return std::string(info.param.what); });
 
 class PresenterRefusal : public elmtest::PresenterFixture {};

@@ -6,6 +6,7 @@
 
 #include "CATDlgDialog.h"
 #include "CATDlgFrame.h"
+#include "ELMHostDispatch.h"
 #include "ELMHostDriver.h"
 
 #include <QAbstractButton>
@@ -25,8 +26,8 @@ std::unique_ptr<ServerProcess> ServedSession::s_server;
 void ServedSession::SetUpTestSuite() {
   s_serverDir = std::make_unique<ScratchDir>();
   const std::string db = s_serverDir->File("pdm.db");
-  ProcessResult seeded =
-      RunProcess(ELM_SERVER_EXECUTABLE, {"seed", "--db", db, std::string(ELM_SOURCE_DIR) + "/examples/server/demo-seed.xml"});
+  ProcessResult seeded = RunProcess(
+      ELM_SERVER_EXECUTABLE, {"seed", "--db", db, std::string(ELM_SOURCE_DIR) + "/examples/server/demo-seed.xml"});
   ASSERT_EQ(seeded.exitCode, 0) << seeded.err;
   s_server = std::make_unique<ServerProcess>(std::vector<std::string>{"--db", db, "--listen", "127.0.0.1:0", "--quiet"},
                                              s_serverDir->File("server.log"));
@@ -52,6 +53,13 @@ void ServedSession::SetUp() {
 void ServedSession::Prepare(const std::string& className) {
   std::string error;
   ASSERT_EQ(m_host.Prepare(className, m_session, {}, error), elmapp::kExitRan) << error;
+}
+
+void ServedSession::Start(const std::string& className) {
+  m_host.LoadWorkbench();
+  std::string error;
+  ASSERT_EQ(m_host.StartCommand(className, error), elmapp::kExitRan) << error;
+  m_host.Dispatch().RunUntilIdle();
 }
 
 void ExpectShowsModel(elmgui::DialogWindow& window) {

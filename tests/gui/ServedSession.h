@@ -27,6 +27,9 @@ protected:
 
   /// Loads the plug-in and the session copy; className is checked when given.
   void Prepare(const std::string& className = "");
+  /// Once prepared: loads the workbench and starts the command; its first
+  /// dialogs are in the model, for a presenter made before to show.
+  void Start(const std::string& className);
 
   static std::unique_ptr<ScratchDir> s_serverDir;
   static std::unique_ptr<ServerProcess> s_server;

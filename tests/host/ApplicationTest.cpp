@@ -7,13 +7,9 @@
 
 namespace {
 
-struct Fired {
-  std::vector<std::int64_t> at;
-};
-
+/// Notes in data, a vector of times, when the time-out fired.
 void recordTime(CATCommand*, int, void* data) {
-  auto* fired = static_cast<Fired*>(data);
-  fired->at.push_back(elmhost::Dispatch::Current()->Now());
+  static_cast<std::vector<std::int64_t>*>(data)->push_back(elmhost::Dispatch::Current()->Now());
 }
 
 }  // namespace
@@ -36,23 +32,23 @@ TEST(CATApplication, TimeOutsRunFromTheDispatchAndCanBeRemoved) {
   elmhost::Dispatch dispatch;
   CATApplication app("elm", 0, nullptr);
   CATCommand client("client");
-  Fired kept, removed;
+  std::vector<std::int64_t> kept, removed;
   app.AddTimeOut(1000, &client, &kept, recordTime);
   app.AddTimeOut(500, &client, &removed, recordTime);
   app.RemoveTimeOut(500, &client, recordTime);
   EXPECT_EQ(dispatch.PendingTimeOuts(), 1u);
   EXPECT_EQ(dispatch.RunUntilIdle(), 1);
-  ASSERT_EQ(kept.at.size(), 1u);
-  EXPECT_GE(kept.at[0], 1000);
-  EXPECT_TRUE(removed.at.empty());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_GE(kept[0], 1000);
+  EXPECT_TRUE(removed.empty());
 }
 
 TEST(CATApplication, WithoutADispatchATimeOutIsDropped) {
   ASSERT_EQ(elmhost::Dispatch::Current(), nullptr);
   CATApplication app("elm", 0, nullptr);
-  Fired fired;
+  std::vector<std::int64_t> fired;
   app.AddTimeOut(10, &app, &fired, recordTime);
   elmhost::Dispatch dispatch;
   EXPECT_EQ(dispatch.RunUntilIdle(), 0);
-  EXPECT_TRUE(fired.at.empty());
+  EXPECT_TRUE(fired.empty());
 }

@@ -24,7 +24,6 @@
 #include <thread>
 
 using testing::ElementsAre;
-using testing::HasSubstr;
 
 namespace {
 
@@ -251,13 +250,13 @@ TEST_F(BatchHost, TheMonitorRefusesWhatItCannotRun) {
 
 TEST(BatchTimeLimit, IsAPositiveNumberOfSecondsOrFiveMinutes) {
   const std::pair<const char*, double> cases[] = {
-      {nullptr, 300}, {"", 300}, {"2.5", 2.5}, {"600", 600}, {"0", 300}, {"-1", 300}, {"abc", 300}, {"1x", 300},
-      {"inf", 300},
+      {nullptr, 300}, {"", 300},    {"2.5", 2.5}, {"600", 600}, {"0", 300},
+      {"-1", 300},    {"abc", 300}, {"1x", 300},  {"inf", 300},
   };
   for (auto [text, seconds] : cases) {
     elmtest::EnvChanges env;
+    env.Unset("ELMHOST_BATCH_TIMEOUT");
     if (text) env.Set("ELMHOST_BATCH_TIMEOUT", text);
-    else env.Unset("ELMHOST_BATCH_TIMEOUT");
     EXPECT_EQ(elmhost::BatchTimeLimit(), seconds) << (text ? text : "unset");
   }
 }
@@ -375,8 +374,8 @@ TEST(ShellExecuteA, OpensWithTheDesktopWhenThereIsOneAndTellsThePathOtherwise) {
   // With a display the file goes to xdg-open, found on PATH.
   const std::string opened = dir.File("opened.txt");
   fs::create_directories(dir.File("bin"));
-  std::string opener = dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$1\" > '" + opened + ".part'\nmv '" + opened +
-                                                     ".part' '" + opened + "'\n");
+  std::string opener = dir.Write(
+      "bin/xdg-open", "#!/bin/sh\necho \"$1\" > '" + opened + ".part'\nmv '" + opened + ".part' '" + opened + "'\n");
   fs::permissions(opener, fs::perms::owner_all);
   env.Set("DISPLAY", ":99");
   env.Set("PATH", dir.File("bin") + ":/usr/bin:/bin");

@@ -12,27 +12,19 @@
 
 namespace {
 
-// A widget that tells when it is destroyed.
-class CountedWidget : public CATDlgDialog {
+// A dialog or widget that tells when it is destroyed.
+template <class Widget>
+class Counted : public Widget {
 public:
-  CountedWidget(CATCommand* parent, const CATString& name, int& destroyed)
-      : CATDlgDialog(parent, name), m_destroyed(destroyed) {}
-  ~CountedWidget() override { ++m_destroyed; }
+  template <class Parent>
+  Counted(Parent parent, const CATString& name, int& destroyed) : Widget(parent, name), m_destroyed(destroyed) {}
+  ~Counted() override { ++m_destroyed; }
 
 private:
   int& m_destroyed;
 };
-
-// A frame that tells when it is destroyed.
-class CountedFrame : public CATDlgFrame {
-public:
-  CountedFrame(CATDialog* parent, const CATString& name, int& destroyed)
-      : CATDlgFrame(parent, name), m_destroyed(destroyed) {}
-  ~CountedFrame() override { ++m_destroyed; }
-
-private:
-  int& m_destroyed;
-};
+using CountedWidget = Counted<CATDlgDialog>;
+using CountedFrame = Counted<CATDlgFrame>;
 
 }  // namespace
 
@@ -43,13 +35,11 @@ TEST(CATDlgNotify, DisplayBlockedHandsTheBoxToTheSinkAndReturnsItsAnswer) {
   EXPECT_EQ(box->DisplayBlocked("Select one object.", "Part Number"), 0);
   EXPECT_EQ(box->DisplayBlocked("Again.", "Part Number"), elmhost::kBoxAcknowledged);
 
-  ASSERT_EQ(user.Boxes().size(), 2u);
-  const elmhost::BoxDescription& first = user.Boxes()[0];
-  EXPECT_EQ(first.name, "ELMWarning");
-  EXPECT_EQ(first.style, 0x8100000ul);
-  EXPECT_EQ(first.title, "Part Number");
-  EXPECT_EQ(first.text, "Select one object.");
-  EXPECT_EQ(user.Boxes()[1].text, "Again.");
+  std::vector<std::tuple<std::string, CATDlgStyle, std::string, std::string>> boxes;
+  for (const elmhost::BoxDescription& b : user.Boxes())
+    boxes.emplace_back(b.name.Str(), b.style, b.title.Utf8(), b.text.Utf8());
+  EXPECT_EQ(boxes, (decltype(boxes){{"ELMWarning", 0x8100000ul, "Part Number", "Select one object."},
+                                    {"ELMWarning", 0x8100000ul, "Part Number", "Again."}}));
   EXPECT_EQ(box->GetVisibility(), CATDlgHide);
   box->Release();
 }
@@ -127,20 +117,15 @@ TEST(CATDlgDialog, StandardTextsComeFromTheCatalogsNamedAndOnlyWhereTheyHaveText
   dialog.SetHelp("kept");
   dialog.SetIconName("old", "old", "old", "old", 5);
   dialog.ApplyStandardTexts("ELMSampleDialog");
-  EXPECT_EQ(dialog.GetTitle(), "Sample");
-  EXPECT_EQ(dialog.GetOKTitle(), "Send");
-  EXPECT_EQ(dialog.GetCANCELTitle(), "Close");
-  EXPECT_EQ(dialog.GetPREVIEWTitle(), "Preview");
-  EXPECT_EQ(dialog.GetAPPLYTitle(), "Apply now");
-  EXPECT_EQ(dialog.GetFINISHTitle(), "Finish");
-  EXPECT_EQ(dialog.GetShortHelp(), "short");
-  EXPECT_EQ(dialog.GetLongHelp(), "long");
-  EXPECT_EQ(dialog.GetAcceleratorString(), "Ctrl+S");
-  EXPECT_EQ(dialog.GetHelp(), "kept");
-  // The icons are set together, a missing one as empty.
-  EXPECT_EQ(dialog.GetIconName(0), "I_Sample");
-  EXPECT_EQ(dialog.GetIconName(1), "I_SampleSel");
-  EXPECT_EQ(dialog.GetIconName(2), "");
-  EXPECT_EQ(dialog.GetIconName(3), "");
+  // The help has no text in the catalog, so it keeps its own; the icons are
+  // set together, a missing one as empty.
+  const std::vector<std::string> texts = {
+      dialog.GetTitle().Utf8(),        dialog.GetOKTitle().Utf8(),    dialog.GetCANCELTitle().Utf8(),
+      dialog.GetPREVIEWTitle().Utf8(), dialog.GetAPPLYTitle().Utf8(), dialog.GetFINISHTitle().Utf8(),
+      dialog.GetShortHelp().Utf8(),    dialog.GetLongHelp().Utf8(),   dialog.GetAcceleratorString().Utf8(),
+      dialog.GetHelp().Utf8(),         dialog.GetIconName(0).Str(),   dialog.GetIconName(1).Str(),
+      dialog.GetIconName(2).Str(),     dialog.GetIconName(3).Str()};
+  EXPECT_EQ(texts, (std::vector<std::string>{"Sample", "Send", "Close", "Preview", "Apply now", "Finish", "short",
+                                             "long", "Ctrl+S", "kept", "I_Sample", "I_SampleSel", "", ""}));
   EXPECT_EQ(dialog.GetIconType(), 0);
 }

@@ -30,18 +30,6 @@ class SampleDialog : public CATDlgDialog {
 public:
   explicit SampleDialog(std::vector<std::string>& log)
       : CATDlgDialog(nullptr, "sample", CATDlgGridLayout | CATDlgWndBtnOKCancel | CATDlgWndBtnClose), m_log(log) {
-    frame = new CATDlgFrame(this, "Options", CATDlgGridLayout);
-    check = new CATDlgCheckButton(frame, "Force");
-    radioA = new CATDlgRadioButton(frame, "All");
-    radioB = new CATDlgRadioButton(frame, "None");
-    otherGroup = new CATDlgFrame(this, "Other", CATDlgGridLayout);
-    radioC = new CATDlgRadioButton(otherGroup, "Other");
-    push = new CATDlgPushButton(this, "Refresh");
-    combo = new CATDlgCombo(this, "Names");
-    editor = new CATDlgEditor(this, "Depth", CATDlgEdtInteger);
-    notes = new CATDlgEditor(this, "Notes", CATDlgEdtMultiline | CATDlgEdtReadOnly);
-    list = new CATDlgMultiList(this, "Processes");
-    label = new CATDlgLabel(this, "Caption");
     new CATDlgSeparator(this, "Line");
 
     Route(this, GetDiaOKNotification(), "ok");
@@ -76,18 +64,19 @@ public:
     m_log.push_back(std::string(static_cast<const char*>(what)) + ":" + from->GetName().Str());
   }
 
-  CATDlgFrame* frame;
-  CATDlgFrame* otherGroup;
-  CATDlgCheckButton* check;
-  CATDlgRadioButton* radioA;
-  CATDlgRadioButton* radioB;
-  CATDlgRadioButton* radioC;
-  CATDlgPushButton* push;
-  CATDlgCombo* combo;
-  CATDlgEditor* editor;
-  CATDlgEditor* notes;
-  CATDlgMultiList* list;
-  CATDlgLabel* label;
+  // Made in this order, before the constructor's body: the separator comes last.
+  CATDlgFrame* frame = new CATDlgFrame(this, "Options", CATDlgGridLayout);
+  CATDlgCheckButton* check = new CATDlgCheckButton(frame, "Force");
+  CATDlgRadioButton* radioA = new CATDlgRadioButton(frame, "All");
+  CATDlgRadioButton* radioB = new CATDlgRadioButton(frame, "None");
+  CATDlgFrame* otherGroup = new CATDlgFrame(this, "Other", CATDlgGridLayout);
+  CATDlgRadioButton* radioC = new CATDlgRadioButton(otherGroup, "Other");
+  CATDlgPushButton* push = new CATDlgPushButton(this, "Refresh");
+  CATDlgCombo* combo = new CATDlgCombo(this, "Names");
+  CATDlgEditor* editor = new CATDlgEditor(this, "Depth", CATDlgEdtInteger);
+  CATDlgEditor* notes = new CATDlgEditor(this, "Notes", CATDlgEdtMultiline | CATDlgEdtReadOnly);
+  CATDlgMultiList* list = new CATDlgMultiList(this, "Processes");
+  CATDlgLabel* label = new CATDlgLabel(this, "Caption");
 
 private:
   std::vector<std::string>& m_log;
@@ -146,6 +135,7 @@ TEST_F(Driver, ActionsAPersonCouldNotTakeAreRefusedAndChangeNothing) {
   dialog->push->SetSensitivity(CATDlgDisable);
   dialog->frame->SetSensitivity(CATDlgDisable);  // takes the check and radio buttons in it along
   dialog->SetOKSensitivity(CATDlgDisable);
+  const std::vector<int> pastTheEnd = {0, 5};
   struct Case {
     const char* what;
     std::function<elmhost::ActionResult()> act;
@@ -155,7 +145,8 @@ TEST_F(Driver, ActionsAPersonCouldNotTakeAreRefusedAndChangeNothing) {
        "\"Refresh\" of the dialog \"sample\" is insensitive"},
       {"check button in an insensitive frame", [&] { return elmhost::SetChecked(dialog, "Force", true); },
        "\"Force\" of the dialog \"sample\" is insensitive"},
-      {"hidden widget", [&] {
+      {"hidden widget",
+       [&] {
          dialog->editor->SetVisibility(CATDlgHide);
          auto r = elmhost::Type(dialog, "Depth", "3");
          dialog->editor->SetVisibility(CATDlgShow);
@@ -170,7 +161,7 @@ TEST_F(Driver, ActionsAPersonCouldNotTakeAreRefusedAndChangeNothing) {
        "\"Names\" has 2 lines; there is no line 2"},
       {"combo text it lacks", [&] { return elmhost::PickText(dialog, "Names", "gamma"); },
        "\"Names\" has no line \"gamma\""},
-      {"list line past the end", [&] { return elmhost::Select(dialog, "Processes", {0, 5}); },
+      {"list line past the end", [&] { return elmhost::Select(dialog, "Processes", pastTheEnd); },
        "\"Processes\" has 2 lines; there is no line 5"},
       {"read-only editor", [&] { return elmhost::Type(dialog, "Notes", "x"); }, "\"Notes\" is read-only"},
       {"letters in an integer editor", [&] { return elmhost::Type(dialog, "Depth", "two"); },

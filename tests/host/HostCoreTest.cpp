@@ -3,8 +3,6 @@
 #include "CATIXMLDOMDocumentBuilder.h"
 #include "CATIXMLXPathFactory.h"
 #include "CATListValCATUnicodeString.h"
-#include "CATRawCollint.h"
-#include "CATString.h"
 #include "CATSysSettingRepository.h"
 #include "CATUnicodeString.h"
 
@@ -14,6 +12,8 @@
 
 namespace {
 
+// The interface macros end without a semicolon, which clang-format cannot tell.
+// clang-format off
 class Counted : public virtual CATBaseUnknown {
 public:
   CATDeclareInterface(Counted)
@@ -34,6 +34,7 @@ public:
   virtual int Value() const { return -1; }
 };
 CATImplementInterface(Other)
+// clang-format on
 
 }  // namespace
 
@@ -87,11 +88,13 @@ TEST(CATUnicodeStringText, SearchAndSubStringCountCharactersNotBytes) {
 }
 
 TEST(CATUnicodeStringText, InvalidUtf8BecomesReplacementCharacters) {
+  // Each escape ends where its literal does.
+  // clang-format off
   CATUnicodeString s("a\xFF" "b\xC3");
   EXPECT_EQ(s, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-  std::string split = "\xE2\x82\xAC";  // one character in three bytes
-  CATUnicodeString whole = CATUnicodeString::FromUTF8(std::string(split));
-  EXPECT_EQ(whole.GetLengthInChar(), 1);
+  // clang-format on
+  // One character in three bytes.
+  EXPECT_EQ(CATUnicodeString::FromUTF8("\xE2\x82\xAC").GetLengthInChar(), 1);
 }
 
 TEST(CATUnicodeStringText, CompareAndNumbers) {

@@ -1,26 +1,22 @@
 #include "CATAfrStartCommand.h"
 #include "CATCSO.h"
-#include "CATCommand.h"
 #include "CATFrmEditor.h"
 #include "CATIBuildPath.h"
 #include "CATIPLMNavEntity.h"
-#include "CATIPLMNavOccurrence.h"
-#include "CATIPLMNavReference.h"
-#include "CATListPtrCATIPLMNavOccurrence.h"
 #include "CATListValCATUnicodeString.h"
 #include "CATPLMComponentInterfacesServices.h"
 #include "CATPathElement.h"
 #include "ELMHostDispatch.h"
 #include "ELMHostPLMSession.h"
 
+#include "LoopbackServer.h"
+#include "SessionSupport.h"
+
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using testing::ElementsAre;
@@ -56,21 +52,15 @@ const char* const kSession = R"json({
   ]
 })json";
 
-const std::vector<std::string> kNodes = {"n-top", "n-asm", "n-part", "n-part2", "n-shape", "n-marked", "n-other-top",
-                                         "n-other"};
+const std::vector<std::string> kNodes = {"n-top",   "n-asm",    "n-part",      "n-part2",
+                                         "n-shape", "n-marked", "n-other-top", "n-other"};
 
 class NavigatorTree : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::ofstream(m_path) << kSession;
-    std::string error;
-    m_session = elmhost::PLMSession::Load(m_path.string(), error);
-    ASSERT_TRUE(m_session) << error;
+    m_session = elmtest::SessionFromFile(m_path);
+    ASSERT_TRUE(m_session);
     m_session->SetTreeObserver([this](const elmhost::TreeChange& c) { m_changes.push_back(c); });
-  }
-  void TearDown() override {
-    m_session.reset();
-    std::filesystem::remove(m_path);
   }
 
   CATBaseUnknown* Node(const std::string& id) { return m_session->Find(id); }
@@ -109,11 +99,11 @@ protected:
     for (const auto& p : paths) cso->AddElement(PathOfIds(p).get(), 1);
   }
 
-  std::filesystem::path m_path =
-      std::filesystem::temp_directory_path() / ("navigator-" + std::to_string(::getpid()) + ".json");
+  elmtest::ScratchDir m_dir;
+  const std::string m_path = m_dir.Write("navigator.json", kSession);
   elmhost::Dispatch m_dispatch;
+  std::vector<elmhost::TreeChange> m_changes;  // outlives the session that tells it
   std::unique_ptr<elmhost::PLMSession> m_session;
-  std::vector<elmhost::TreeChange> m_changes;
 };
 
 TEST_F(NavigatorTree, PathsAreBuiltFromTheTopOrFromAContextThatLeadsToTheNode) {
@@ -175,8 +165,7 @@ TEST_F(NavigatorTree, TheRemoveBranchCommandTakesTheSelectedBranchesOutOfTheView
   // Saving writes the objects, and the tree as the file had it.
   std::string error;
   ASSERT_TRUE(m_session->SaveObjects({m_session->FindObject("part")}, error)) << error;
-  std::ifstream saved(m_path);
-  EXPECT_EQ(nlohmann::json::parse(saved), nlohmann::json::parse(kSession));
+  EXPECT_EQ(nlohmann::json::parse(elmtest::ReadFile(m_path)), nlohmann::json::parse(kSession));
 }
 
 TEST_F(NavigatorTree, TheYesNoQueryAnswersWhetherAReferenceIsARepresentation) {
@@ -192,13 +181,9 @@ TEST_F(NavigatorTree, TheYesNoQueryAnswersWhetherAReferenceIsARepresentation) {
     EXPECT_EQ(entity->IsRepReference(answer), S_OK);
     EXPECT_EQ(answer, row.answer);
   }
-  CATListValCATUnicodeString names, values;
-  names.Append("PLM_ExternalID");
-  names.Append("V_Name");
+  CATListValCATUnicodeString names{"PLM_ExternalID", "V_Name"}, values;
   EXPECT_EQ(CATIPLMNavEntity_var(m_session->Find("top"))->GetAttributeValues(names, values), S_OK);
-  ASSERT_EQ(values.Size(), 2);
-  EXPECT_EQ(values[1].Utf8(), "TOP");
-  EXPECT_EQ(values[2].Utf8(), "Top");
+  EXPECT_EQ(elmtest::Texts(values), (std::vector<std::string>{"TOP", "Top"}));
   // All or nothing: a name the object lacks fails the whole list.
   CATListValCATUnicodeString none;
   EXPECT_EQ(CATIPLMNavEntity_var(m_session->Find("asm"))->GetAttributeValues(names, none), E_FAIL);
@@ -225,7 +210,8 @@ TEST(NavigatorTreeDepth, AHundredThousandLevelsBuildPathsAndLoseABranchWithoutRe
   CATPathElement* path = nullptr;
   ASSERT_EQ(deepest->ExtractPathElement(&session->WindowEditor()->GetUIActiveObject(), path), S_OK);
   EXPECT_EQ(path->GetSize(), kDepth);
-  EXPECT_EQ(CATBaseUnknown_var((*path)[kDepth / 2]), CATBaseUnknown_var(session->Find("n" + std::to_string(kDepth / 2 - 1))));
+  EXPECT_EQ(CATBaseUnknown_var((*path)[kDepth / 2]),
+            CATBaseUnknown_var(session->Find("n" + std::to_string(kDepth / 2 - 1))));
   session->WindowEditor()->GetCSO()->AddElement(path, 1);
   path->Release();
 

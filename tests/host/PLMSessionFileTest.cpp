@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -44,6 +44,13 @@ std::string Deep(std::size_t levels, const std::string& leafReference) {
 }
 
 const std::string kDate = "expected YYYY-MM-DDThh:mm:ss followed by Z or +hh:mm";
+
+/// Saves the session's objects of these ids; the save's result.
+HRESULT Save(elmhost::PLMSession& session, const std::vector<std::string>& ids) {
+  CATListValCATBaseUnknown_var objects;
+  for (const std::string& id : ids) objects.Append(CATBaseUnknown_var(session.Find(id)));
+  return CATAdpSaver().Save(objects);
+}
 
 }  // namespace
 
@@ -98,8 +105,10 @@ TEST(PLMSessionRefusal, NamesThePlaceAndWhatIsWrong) {
       {"unknown window kind",
        R"({ "objects": [ { "id": "a", "type": "VPMReference" } ], "tree": { "id": "n", "reference": "a" }, "window": "3d" })",
        "at /window: expected \"authoring\" or \"explorer\", found \"3d\""},
-      {"window without a tree", R"({ "objects": [], "window": "explorer" })", "at /window: a window needs a \"tree\" to show"},
-      {"tree of the wrong kind", R"({ "objects": [], "tree": "n" })", "at /tree: expected an object or an array, found a text"},
+      {"window without a tree", R"({ "objects": [], "window": "explorer" })",
+       "at /window: a window needs a \"tree\" to show"},
+      {"tree of the wrong kind", R"({ "objects": [], "tree": "n" })",
+       "at /tree: expected an object or an array, found a text"},
       {"identifiers that are not texts",
        R"({ "objects": [ { "id": "a", "type": "VPMReference" } ], "tree": { "id": "n", "reference": "a", "identifiers": [ 1 ] } })",
        "at /tree/identifiers/0: expected a text, found a number"},
@@ -145,30 +154,19 @@ TEST(PLMSessionFiles, TodaysSessionFilesLoadAndSaveUnchangedInMeaning) {
     auto session = SessionFromFile(path);
     ASSERT_TRUE(session);
     Json expected = Json::parse(elmtest::ReadFile(path));
-    CATListValCATBaseUnknown_var all;
+    std::vector<std::string> all;
     for (auto& o : expected["objects"]) {
-      all.Append(CATBaseUnknown_var(session->Find(o["id"].get<std::string>())));
+      all.push_back(o["id"]);
       if (o.contains("saved")) o["saved"] = true;  // what saving means
     }
-    ASSERT_EQ(CATAdpSaver().Save(all), S_OK) << file;
+    ASSERT_EQ(Save(*session, all), S_OK) << file;
     EXPECT_EQ(Json::parse(elmtest::ReadFile(path)), expected) << file;
   }
 }
 
 TEST(PLMSessionFiles, SavedTextKeepsShortValuesOnALineAndDeepOnesOnTheirParentsLine) {
-  elmtest::ScratchDir dir;
-  std::string path = dir.Write("s.json", R"({"objects":[{"id":"a","type":"VPMReference","attributes":{)"
-    R"("PLM_ExternalID":"x","When":{"type":"Date","value":"2026-12-05T18:47:53+01:00","zone":"CET"}}},)"
-    R"({"id":"b","type":"VPMReference"},{"id":"i","type":"VPMInstance"}],)"
-    R"("tree":{"id":"n0","reference":"a","children":[{"id":"n1","reference":"b","instance":"i","children":[{"id":"n2","reference":"b","instance":"i","children":[{"id":"n3","reference":"b","instance":"i","children":[{"id":"n4","reference":"b","instance":"i","children":[{"id":"n5","reference":"b","instance":"i","children":[{"id":"n6","reference":"b","instance":"i","children":[{"id":"n7","reference":"b","instance":"i","children":[{"id":"n8","reference":"b","instance":"i"}]}]}]}]}]}]}]}]},)"
-    R"("searchSelection":["a","b"],"searchRoots":[],)"
-    R"("user":{"login":"someone with a rather long name","role":"a role with a long name too","project":"P"}})");
-  auto session = SessionFromFile(path);
-  ASSERT_TRUE(session);
-  CATListValCATBaseUnknown_var toSave;
-  toSave.Append(CATBaseUnknown_var(session->Find("a")));
-  ASSERT_EQ(CATAdpSaver().Save(toSave), S_OK);
-  EXPECT_EQ(elmtest::ReadFile(path), R"json({
+  // The file starts as the same content written without blanks.
+  const std::string pretty = R"json({
   "objects": [
     {
       "id": "a",
@@ -229,7 +227,13 @@ TEST(PLMSessionFiles, SavedTextKeepsShortValuesOnALineAndDeepOnesOnTheirParentsL
     "project": "P"
   }
 }
-)json");
+)json";
+  elmtest::ScratchDir dir;
+  std::string path = dir.Write("s.json", Json::parse(pretty).dump());
+  auto session = SessionFromFile(path);
+  ASSERT_TRUE(session);
+  ASSERT_EQ(Save(*session, {"a"}), S_OK);
+  EXPECT_EQ(elmtest::ReadFile(path), pretty);
 }
 
 namespace {
@@ -241,9 +245,7 @@ protected:
   HRESULT SetAndSave(elmhost::PLMSession& session, const char* object, const char* value) {
     CATICkeObject_var o(session.Find(object));
     if (FAILED(CATCkeObjectAttrWriteServices::SetValueWithString(o, "PLM_ExternalID", value))) return E_FAIL;
-    CATListValCATBaseUnknown_var list;
-    list.Append(CATBaseUnknown_var(o));
-    HRESULT rc = CATAdpSaver().Save(list);
+    HRESULT rc = Save(session, {object});
     CATError::CATCleanLastError();
     return rc;
   }
@@ -294,7 +296,8 @@ TEST_F(PLMSessionSave, ValuesWithControlCharactersQuotesAndNonAsciiTextSurviveEx
   auto session = SessionFromFile(m_path);
   ASSERT_EQ(SetAndSave(*session, "a", tricky), S_OK);
   EXPECT_EQ(SessionFromFile(m_path)->AttributeValue("a", "PLM_ExternalID"), tricky);
-  EXPECT_NE(elmtest::ReadFile(m_path).find(R"("tab\there \"quoted\" \\ back\u0001slash line1\nline2\r\n)"), std::string::npos);
+  EXPECT_NE(elmtest::ReadFile(m_path).find(R"("tab\there \"quoted\" \\ back\u0001slash line1\nline2\r\n)"),
+            std::string::npos);
 }
 
 TEST_F(PLMSessionSave, SessionReachedThroughLinksIsSavedToTheTargetAndTheLinksStay) {
@@ -319,9 +322,7 @@ TEST_F(PLMSessionSave, DeepTreeLoadsAndSavesWithoutGrowingTheFile) {
   std::string path = m_dir.Write("deep.json", text);
   auto session = SessionFromFile(path);
   ASSERT_TRUE(session);
-  CATListValCATBaseUnknown_var list;
-  list.Append(CATBaseUnknown_var(session->Find("r")));
-  ASSERT_EQ(CATAdpSaver().Save(list), S_OK);
+  ASSERT_EQ(Save(*session, {"r"}), S_OK);
   std::string saved = elmtest::ReadFile(path);
   EXPECT_LE(saved.size(), 2 * text.size());
 

@@ -53,44 +53,42 @@ TEST(Script, ReadsBoxAnswersAndEveryDialogAction) {
 }
 
 TEST(Script, WhatIsNotAScriptIsRefusedWithThePlaceAndTheReason) {
+  const std::string kActions = "a step names one of press, button, check, uncheck, choose, pick, select, type, close";
   struct Case {
     const char* text;
-    const char* error;
+    std::string error;
   } cases[] = {
-      {"[\"OK\",", "s.json: not a JSON script: parse error at line 1, column 7: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"},
-      {"{\"dialog\": \"d\"}", "s.json: at the top level: expected an array of steps, found an object"},
-      {"[\"Yes\"]", "s.json: at /0: expected \"OK\", \"Cancel\", \"Close\" or a number, found \"Yes\""},
-      {"[true]", "s.json: at /0: expected \"OK\", \"Cancel\", \"Close\" or a number, found true or false"},
-      {"[1.5]", "s.json: at /0: expected \"OK\", \"Cancel\", \"Close\" or a number, found a fractional number"},
-      {"[4294967297]", "s.json: at /0: a box answer out of range: 4294967297"},
-      {"[{\"box\": \"OK\", \"widget\": \"x\"}]", "s.json: at /0/widget: unknown field for a box answer"},
-      {"[{\"dialog\": \"d\", \"push\": \"Refresh\"}]",
-       "s.json: at /0/push: unknown action \"push\"; a step names one of press, button, check, uncheck, choose, "
-       "pick, select, type, close"},
-      {"[{\"dialog\": \"d\"}]",
-       "s.json: at /0: the step names no action; a step names one of press, button, check, uncheck, choose, pick, "
-       "select, type, close"},
-      {"[{\"press\": \"Refresh\"}]", "s.json: at /0: the step needs \"dialog\""},
-      {"[{\"dialog\": 3, \"press\": \"Refresh\"}]", "s.json: at /0/dialog: expected a text, found a number"},
-      {"[{\"dialog\": \"d\", \"press\": \"a\", \"check\": \"b\"}]",
-       "s.json: at /0: a step takes one action, found \"press\" and \"check\""},
-      {"[{\"dialog\": \"d\", \"press\": \"a\", \"line\": 1}]", "s.json: at /0/line: unknown field for \"press\""},
-      {"[{\"dialog\": \"d\", \"button\": \"Yes\"}]",
-       "s.json: at /0/button: unknown button \"Yes\"; buttons are OK, Cancel, Close, Apply, Preview, Help"},
-      {"[{\"dialog\": \"d\", \"pick\": \"c\"}]", "s.json: at /0: \"pick\" takes either \"line\" or \"text\""},
-      {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": -1}]", "s.json: at /0/line: a line number out of range: -1"},
-      {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": \"2\"}]",
-       "s.json: at /0/line: expected a line number, found a text"},
-      {"[{\"dialog\": \"d\", \"pick\": \"c\", \"line\": 1e3}]",
-       "s.json: at /0/line: expected a line number, found a fractional number"},
-      {"[{\"dialog\": \"d\", \"select\": \"l\", \"lines\": [0, 2147483648]}]",
-       "s.json: at /0/lines/1: a line number out of range: 2147483648"},
-      {"[{\"dialog\": \"d\", \"select\": \"l\", \"lines\": 0}]", "s.json: at /0/lines: expected an array, found a number"},
-      {"[{\"dialog\": \"d\", \"type\": \"e\"}]", "s.json: at /0: the step needs \"text\""},
-      {"[{\"dialog\": \"d\", \"close\": \"frame\"}]", "s.json: at /0/close: expected \"window\" or \"mdi\", found \"frame\""},
-      {"[{\"dialog\": \"d\", \"press\": \"a\", \"comment\": 1}]", "s.json: at /0/comment: expected a text, found a number"},
+      {R"(["OK",)",
+       "not a JSON script: parse error at line 1, column 7: syntax error while parsing value - unexpected end of "
+       "input; expected '[', '{', or a literal"},
+      {R"({"dialog": "d"})", "at the top level: expected an array of steps, found an object"},
+      {R"(["Yes"])", R"(at /0: expected "OK", "Cancel", "Close" or a number, found "Yes")"},
+      {"[true]", R"(at /0: expected "OK", "Cancel", "Close" or a number, found true or false)"},
+      {"[1.5]", R"(at /0: expected "OK", "Cancel", "Close" or a number, found a fractional number)"},
+      {"[4294967297]", "at /0: a box answer out of range: 4294967297"},
+      {R"([{"box": "OK", "widget": "x"}])", "at /0/widget: unknown field for a box answer"},
+      {R"([{"dialog": "d", "push": "Refresh"}])", R"(at /0/push: unknown action "push"; )" + kActions},
+      {R"([{"dialog": "d"}])", "at /0: the step names no action; " + kActions},
+      {R"([{"press": "Refresh"}])", R"(at /0: the step needs "dialog")"},
+      {R"([{"dialog": 3, "press": "Refresh"}])", "at /0/dialog: expected a text, found a number"},
+      {R"([{"dialog": "d", "press": "a", "check": "b"}])",
+       R"(at /0: a step takes one action, found "press" and "check")"},
+      {R"([{"dialog": "d", "press": "a", "line": 1}])", R"(at /0/line: unknown field for "press")"},
+      {R"([{"dialog": "d", "button": "Yes"}])",
+       R"(at /0/button: unknown button "Yes"; buttons are OK, Cancel, Close, Apply, Preview, Help)"},
+      {R"([{"dialog": "d", "pick": "c"}])", R"(at /0: "pick" takes either "line" or "text")"},
+      {R"([{"dialog": "d", "pick": "c", "line": -1}])", "at /0/line: a line number out of range: -1"},
+      {R"([{"dialog": "d", "pick": "c", "line": "2"}])", "at /0/line: expected a line number, found a text"},
+      {R"([{"dialog": "d", "pick": "c", "line": 1e3}])",
+       "at /0/line: expected a line number, found a fractional number"},
+      {R"([{"dialog": "d", "select": "l", "lines": [0, 2147483648]}])",
+       "at /0/lines/1: a line number out of range: 2147483648"},
+      {R"([{"dialog": "d", "select": "l", "lines": 0}])", "at /0/lines: expected an array, found a number"},
+      {R"([{"dialog": "d", "type": "e"}])", R"(at /0: the step needs "text")"},
+      {R"([{"dialog": "d", "close": "frame"}])", R"(at /0/close: expected "window" or "mdi", found "frame")"},
+      {R"([{"dialog": "d", "press": "a", "comment": 1}])", "at /0/comment: expected a text, found a number"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Refusal(c.text), c.error) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(Refusal(c.text), "s.json: " + c.error) << c.text;
 }
 
 TEST(Script, DeepOrLargeFilesAreRefusedBeforeTheyAreParsed) {
@@ -99,13 +97,12 @@ TEST(Script, DeepOrLargeFilesAreRefusedBeforeTheyAreParsed) {
   // Brackets inside texts are text, not nesting.
   std::vector<elmhost::ScriptStep> steps;
   std::string error;
-  EXPECT_TRUE(elmhost::ParseScript("[{\"dialog\": \"[[[[[[[[[[\", \"press\": \"\\\"[[[[[[[[[\"}]", "s.json", steps,
-                                   error))
+  EXPECT_TRUE(
+      elmhost::ParseScript("[{\"dialog\": \"[[[[[[[[[[\", \"press\": \"\\\"[[[[[[[[[\"}]", "s.json", steps, error))
       << error;
 
   elmtest::ScratchDir dir;
-  std::string big = "[" + std::string(elmhost::kScriptMaxBytes, ' ') + "]";
-  std::string path = dir.Write("big.json", big);
+  std::string path = dir.Write("big.json", "[" + std::string(elmhost::kScriptMaxBytes, ' ') + "]");
   EXPECT_FALSE(elmhost::ReadScriptFile(path, steps, error));
   EXPECT_EQ(error, path + ": larger than 1048576 bytes, the most a script may have");
   EXPECT_FALSE(elmhost::ReadScriptFile(dir.Path(), steps, error));
@@ -122,8 +119,7 @@ TEST(ScriptPlayer, BoxesTakeTheirStepsWhenNextAndOKOtherwise) {
   EXPECT_EQ(player.AnswerBox(), 2);
   // A dialog step is next: the box is acknowledged without using it.
   EXPECT_EQ(player.AnswerBox(), 1);
-  elmhost::ActionResult r = player.PlayNext();
-  EXPECT_EQ(r.error, "step 2 (press x in gone): the dialog \"gone\" is not open");
+  EXPECT_EQ(player.PlayNext().error, "step 2 (press x in gone): the dialog \"gone\" is not open");
   EXPECT_EQ(player.AnswerBox(), 5);
   EXPECT_TRUE(player.Done());
   EXPECT_EQ(player.AnswerBox(), 1);

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,23 +31,22 @@ struct Seen {
   int port = 0;
   bool secure = false;
   std::string path;  // empty when tunnelled
+  bool operator==(const Seen&) const = default;
 };
+
+void PrintTo(const Seen& s, std::ostream* os) { *os << s.host << ':' << s.port << " secure=" << s.secure << s.path; }
 
 Seen readSeen(const std::string& raw) {
   Seen seen;
-  const std::string line = raw.substr(0, raw.find("\r\n"));
-  const std::size_t sp1 = line.find(' ');
-  const std::size_t sp2 = line.find(' ', sp1 + 1);
-  const std::string method = line.substr(0, sp1);
-  std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
-  std::string authority;
+  std::istringstream firstLine(raw.substr(0, raw.find("\r\n")));
+  std::string method, target;
+  firstLine >> method >> target;
+  std::string authority = target;
   if (method == "CONNECT") {
     seen.secure = true;
-    authority = target;
   } else if (target.rfind("http://", 0) == 0) {
-    target = target.substr(7);
-    authority = target.substr(0, target.find('/'));
-    seen.path = target.substr(authority.size());
+    authority = target.substr(7, target.find('/', 7) - 7);
+    seen.path = target.substr(7 + authority.size());
   } else {
     const std::size_t at = raw.find("\r\nHost: ");
     authority = raw.substr(at + 8, raw.find("\r\n", at + 2) - at - 8);
@@ -94,20 +94,13 @@ TEST_P(HtmlRequestUrlParts, ReachTheWireAsTheUrlSays) {
   }
   m_env.Set("ELM_SERVER_URL", url);
 
-  ELMRequestXml request("Test");
   ELMRequestXml response;
-  const HRESULT rc = HtmlRequest::DoRequest(request, response);
-  EXPECT_EQ(c.secure ? E_FAIL : S_OK, rc);
+  EXPECT_EQ(c.secure ? E_FAIL : S_OK, HtmlRequest::DoRequest(ELMRequestXml("Test"), response));
 
   const auto requests = server.Requests();
   ASSERT_EQ(1u, requests.size());
-  const Seen seen = readSeen(requests[0]);
-  EXPECT_EQ(c.host, seen.host) << requests[0];
-  EXPECT_EQ(c.port == 0 ? server.Port() : c.port, seen.port) << requests[0];
-  EXPECT_EQ(c.secure, seen.secure) << requests[0];
-  if (!c.secure) {
-    EXPECT_EQ(c.path, seen.path) << requests[0];
-  }
+  const Seen expected{c.host, c.port == 0 ? server.Port() : c.port, c.secure, c.path};
+  EXPECT_EQ(expected, readSeen(requests[0])) << requests[0];
 }
 
 TEST(HtmlRequestProxy, NoProxyListSendsTheRequestDirectly) {
@@ -118,22 +111,21 @@ TEST(HtmlRequestProxy, NoProxyListSendsTheRequestDirectly) {
   env.Set("http_proxy", proxy.Url());
   env.Set("no_proxy", "127.0.0.1");
   env.Set("ELM_SERVER_URL", server.Url("/direct"));
-  ELMRequestXml request("Test");
   ELMRequestXml response;
-  EXPECT_EQ(S_OK, HtmlRequest::DoRequest(request, response));
+  EXPECT_EQ(S_OK, HtmlRequest::DoRequest(ELMRequestXml("Test"), response));
   EXPECT_EQ(0, proxy.Accepted());
   ASSERT_EQ(1u, server.Requests().size());
   EXPECT_EQ("/direct/ELMRequest", readSeen(server.Requests()[0]).path);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlRequest, HtmlRequestUrlParts,
-    ::testing::Values(UrlCase{"https://ElmHost.Example:8080/plm/api", true, "ElmHost.Example", 8080, true, ""},
-                      UrlCase{"http://ElmHost.Example/a", true, "ElmHost.Example", 80, false, "/a/ELMRequest"},
-                      UrlCase{"HtTp://127.0.0.1:{port}", false, "127.0.0.1", 0, false, "/ELMRequest"},
-                      UrlCase{"127.0.0.1:{port}/app", false, "127.0.0.1", 0, false, "/app/ELMRequest"},
-                      UrlCase{"http://127.0.0.1:{port}/plm/api/", false, "127.0.0.1", 0, false,
-                              "/plm/api/ELMRequest"}));
+const UrlCase kUrlCases[] = {
+    {"https://ElmHost.Example:8080/plm/api", true, "ElmHost.Example", 8080, true, ""},
+    {"http://ElmHost.Example/a", true, "ElmHost.Example", 80, false, "/a/ELMRequest"},
+    {"HtTp://127.0.0.1:{port}", false, "127.0.0.1", 0, false, "/ELMRequest"},
+    {"127.0.0.1:{port}/app", false, "127.0.0.1", 0, false, "/app/ELMRequest"},
+    {"http://127.0.0.1:{port}/plm/api/", false, "127.0.0.1", 0, false, "/plm/api/ELMRequest"},
+};
+INSTANTIATE_TEST_SUITE_P(HtmlRequest, HtmlRequestUrlParts, ::testing::ValuesIn(kUrlCases));
 
 struct SplitCase {
   const char* url;
@@ -156,29 +148,29 @@ TEST_P(ServerUrlSplit, GivesHostPortSchemeAndObjectName) {
   EXPECT_EQ(c.objectName, std::string(a.objectName.ConvertToChar()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ELMServerSettings, ServerUrlSplit,
-    ::testing::Values(SplitCase{"https://ElmHost.Example:8080/plm/api", "ElmHost.Example", 8080, true,
-                                "plm/api/ELMRequest"},
-                      SplitCase{"https://ElmHost.Example", "ElmHost.Example", 443, true, "ELMRequest"},
-                      SplitCase{"http://ElmHost.Example", "ElmHost.Example", 80, false, "ELMRequest"},
-                      SplitCase{"HTTP://ElmHost.Example:9000", "ElmHost.Example", 9000, false, "ELMRequest"},
-                      SplitCase{"ElmHost.Example:9000/app", "ElmHost.Example", 9000, false, "app/ELMRequest"},
-                      SplitCase{"http://ElmHost.Example/", "ElmHost.Example", 80, false, "ELMRequest"},
-                      SplitCase{"http://ElmHost.Example/a/", "ElmHost.Example", 80, false, "a/ELMRequest"},
-                      SplitCase{"http://ElmHost.Example/a", "ElmHost.Example", 80, false, "a/ELMRequest"},
-                      SplitCase{"http://ElmHost.Example:0", "ElmHost.Example", 80, false, "ELMRequest"},
-                      SplitCase{"http://ElmHost.Example:abc", "ElmHost.Example", 80, false, "ELMRequest"},
-                      // A secure default port, and a number read as far as it goes.
-                      SplitCase{"HTTPS://ElmHost.Example:0/x", "ElmHost.Example", 443, true, "x/ELMRequest"},
-                      SplitCase{"https://ElmHost.Example:8443x/x", "ElmHost.Example", 8443, true, "x/ELMRequest"},
-                      // Too large for a port: kept, so that no other port is reached.
-                      SplitCase{"http://ElmHost.Example:70000", "ElmHost.Example", 70000, false, "ELMRequest"},
-                      // Positions count characters, not bytes.
-                      SplitCase{"http://wärme.example:81/grüße", "wärme.example", 81, false, "grüße/ELMRequest"},
-                      // "http://" further on wins, and the first 7 characters go.
-                      SplitCase{"https://ElmHost.Example/r?back=http://elsewhere", "", 80, false,
-                                "ElmHost.Example/r?back=http://elsewhere/ELMRequest"}));
+const SplitCase kSplitCases[] = {
+    {"https://ElmHost.Example:8080/plm/api", "ElmHost.Example", 8080, true, "plm/api/ELMRequest"},
+    {"https://ElmHost.Example", "ElmHost.Example", 443, true, "ELMRequest"},
+    {"http://ElmHost.Example", "ElmHost.Example", 80, false, "ELMRequest"},
+    {"HTTP://ElmHost.Example:9000", "ElmHost.Example", 9000, false, "ELMRequest"},
+    {"ElmHost.Example:9000/app", "ElmHost.Example", 9000, false, "app/ELMRequest"},
+    {"http://ElmHost.Example/", "ElmHost.Example", 80, false, "ELMRequest"},
+    {"http://ElmHost.Example/a/", "ElmHost.Example", 80, false, "a/ELMRequest"},
+    {"http://ElmHost.Example/a", "ElmHost.Example", 80, false, "a/ELMRequest"},
+    {"http://ElmHost.Example:0", "ElmHost.Example", 80, false, "ELMRequest"},
+    {"http://ElmHost.Example:abc", "ElmHost.Example", 80, false, "ELMRequest"},
+    // A secure default port, and a number read as far as it goes.
+    {"HTTPS://ElmHost.Example:0/x", "ElmHost.Example", 443, true, "x/ELMRequest"},
+    {"https://ElmHost.Example:8443x/x", "ElmHost.Example", 8443, true, "x/ELMRequest"},
+    // Too large for a port: kept, so that no other port is reached.
+    {"http://ElmHost.Example:70000", "ElmHost.Example", 70000, false, "ELMRequest"},
+    // Positions count characters, not bytes.
+    {"http://wärme.example:81/grüße", "wärme.example", 81, false, "grüße/ELMRequest"},
+    // "http://" further on wins, and the first 7 characters go.
+    {"https://ElmHost.Example/r?back=http://elsewhere", "", 80, false,
+     "ElmHost.Example/r?back=http://elsewhere/ELMRequest"},
+};
+INSTANTIATE_TEST_SUITE_P(ELMServerSettings, ServerUrlSplit, ::testing::ValuesIn(kSplitCases));
 
 TEST(ServerTimeouts, AreReadInSecondsAndANonNumberKeepsTheDefault) {
   elmtest::EnvChanges env;

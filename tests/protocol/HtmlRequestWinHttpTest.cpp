@@ -27,6 +27,9 @@ std::string text(DWORD code) {
   return out;
 }
 
+// The error a call left when it failed; 0 when it succeeded.
+DWORD failureOf(bool succeeded) { return succeeded ? 0 : GetLastError(); }
+
 // Session, connection and request to 127.0.0.1:port, closed in the client's order.
 class Exchange {
 public:
@@ -43,7 +46,6 @@ public:
   Exchange(const Exchange&) = delete;
   Exchange& operator=(const Exchange&) = delete;
 
-  HINTERNET Session() const { return m_session; }
   HINTERNET Request() const { return m_request; }
   bool Send(std::string body = "<ELM/>") const {
     return WinHttpSendRequest(m_request, L"Content-Type: application/xml\r\n", WINHTTP_ADDREQ_LENGTH_ZERO_TERMINATED,
@@ -65,8 +67,7 @@ TEST(HtmlRequestWinHttp, AnnouncedBodyOverTheCapFailsWhenRead) {
   ASSERT_TRUE(x.Send());
   ASSERT_TRUE(WinHttpReceiveResponse(x.Request(), nullptr)) << GetLastError();
   DWORD available = 0;
-  EXPECT_FALSE(WinHttpQueryDataAvailable(x.Request(), &available));
-  EXPECT_EQ(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW, GetLastError());
+  EXPECT_EQ(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW, failureOf(WinHttpQueryDataAvailable(x.Request(), &available)));
 }
 
 TEST(HtmlRequestWinHttp, StreamedBodyOverTheCapFailsAfterTheCap) {
@@ -163,7 +164,8 @@ TEST(HtmlRequestWinHttp, ErrorTextsComeFromLibcurlAndUnknownCodesHaveNone) {
   EXPECT_EQ("?", text(12345));
 
   wchar_t small[8] = L"?";
-  EXPECT_EQ(7u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_WINHTTP_CANNOT_CONNECT, 0, small, 8, nullptr));
+  EXPECT_EQ(7u,
+            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_WINHTTP_CANNOT_CONNECT, 0, small, 8, nullptr));
   EXPECT_EQ(std::wstring(L"Couldn'"), small);
 }
 
@@ -171,33 +173,26 @@ TEST(HtmlRequestWinHttp, HandlesAreCheckedForKindStateAndLife) {
   HINTERNET session = WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
   ASSERT_NE(nullptr, session);
   DWORD available = 0;
-  EXPECT_FALSE(WinHttpQueryDataAvailable(session, &available));
-  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE, GetLastError());
-  EXPECT_FALSE(WinHttpSetTimeouts(session, 0, -2, 0, 0));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
-  EXPECT_EQ(nullptr, WinHttpConnect(session, L"", 80, 0));
-  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, GetLastError());
-  EXPECT_EQ(nullptr, WinHttpConnect(session, L"evil@host", 80, 0));
-  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, GetLastError());
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE, failureOf(WinHttpQueryDataAvailable(session, &available)));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, failureOf(WinHttpSetTimeouts(session, 0, -2, 0, 0)));
+  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, failureOf(WinHttpConnect(session, L"", 80, 0) != nullptr));
+  EXPECT_EQ(ERROR_WINHTTP_INVALID_URL, failureOf(WinHttpConnect(session, L"evil@host", 80, 0) != nullptr));
 
   HINTERNET connect = WinHttpConnect(session, L"127.0.0.1", 9, 0);
   HINTERNET request = WinHttpOpenRequest(connect, L"POST", L"ELMRequest", nullptr, nullptr, nullptr, 0);
   ASSERT_NE(nullptr, request);
   char c;
   DWORD read = 0;
-  EXPECT_FALSE(WinHttpReadData(request, &c, 1, &read));
-  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, GetLastError());
-  EXPECT_FALSE(WinHttpReceiveResponse(request, nullptr));
-  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, GetLastError());
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, failureOf(WinHttpReadData(request, &c, 1, &read)));
+  EXPECT_EQ(ERROR_WINHTTP_INCORRECT_HANDLE_STATE, failureOf(WinHttpReceiveResponse(request, nullptr)));
 
   // Closing the session first leaves its children usable until they close.
   EXPECT_TRUE(WinHttpCloseHandle(session));
   EXPECT_TRUE(WinHttpCloseHandle(request));
   EXPECT_TRUE(WinHttpCloseHandle(connect));
-  EXPECT_FALSE(WinHttpCloseHandle(connect));
-  EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
-  EXPECT_EQ(nullptr, WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr, nullptr, WINHTTP_FLAG_ASYNC));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+  EXPECT_EQ(ERROR_INVALID_HANDLE, failureOf(WinHttpCloseHandle(connect)));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, failureOf(WinHttpOpen(L"ELM/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr,
+                                                           nullptr, WINHTTP_FLAG_ASYNC) != nullptr));
 }
 
 }  // namespace

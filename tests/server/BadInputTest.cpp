@@ -38,9 +38,9 @@ TEST_F(BadInput, UnknownFunctionIsAnErrorInsideTheResponseWithItsId) {
   ELMRequestXml response = Answer("GetPartNumber", {{"PartNumber", "x"}}, &id);  // wrong letter case
   auto e = ErrorsOf(response);
   ASSERT_EQ(e.codes, std::vector<int>{1003});
-  EXPECT_EQ(e.texts.at(0),
-            "The server function \"GetPartNumber\" is unknown; this server offers GetPartnumber, GetProcessInfoForUser, "
-            "GetSettingsInfo, GetStructureForName, GetStructureNames, SendEnoviaObjectToTC, Test.");
+  EXPECT_EQ(e.texts, std::vector<std::string>{"The server function \"GetPartNumber\" is unknown; this server offers "
+                                              "GetPartnumber, GetProcessInfoForUser, GetSettingsInfo, "
+                                              "GetStructureForName, GetStructureNames, SendEnoviaObjectToTC, Test."});
   EXPECT_EQ(std::string(response.GetResponseId().ConvertToChar()), id);
   EXPECT_TRUE(server.Store().IssuedNumbers().empty());
 }
@@ -69,15 +69,18 @@ TEST_F(BadInput, BodiesThatAreNoRequestDocumentGetRootLevelErrors) {
       {"Request with empty name", R"(<ELM><Request name="" id="7_2"/></ELM>)", 1002, true},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     HttpReply a = RawExchange(server.Port(), PostWithLength("/plm/api/ELMRequest", c.body));
-    EXPECT_EQ(a.status, 200) << c.what;
+    EXPECT_EQ(a.status, 200);
     bool hasResponse = false;
     Errors e = errorsOfBody(a.body, hasResponse);
-    EXPECT_EQ(e.codes, std::vector<int>{c.code}) << c.what << ": " << a.body;
-    EXPECT_EQ(hasResponse, c.inResponse) << c.what << ": " << a.body;
-    ASSERT_EQ(e.texts.size(), 1u) << c.what;
-    if (c.text) { EXPECT_EQ(e.texts[0], c.text) << c.what; }
-    EXPECT_FALSE(e.texts[0].empty()) << c.what;
+    EXPECT_EQ(e.codes, std::vector<int>{c.code}) << a.body;
+    EXPECT_EQ(hasResponse, c.inResponse) << a.body;
+    ASSERT_EQ(e.texts.size(), 1u);
+    if (c.text) {
+      EXPECT_EQ(e.texts[0], c.text);
+    }
+    EXPECT_FALSE(e.texts[0].empty());
     EXPECT_EQ(e.texts[0].find("root:"), std::string::npos) << "the entity must not be expanded: " << e.texts[0];
   }
   expectStillServing();
@@ -102,7 +105,8 @@ TEST_F(BadInput, WrongPathOrMethodGetsAnErrorDocument) {
   EXPECT_EQ(wrongPath.status, 404);
   bool hasResponse = true;
   EXPECT_EQ(errorsOfBody(wrongPath.body, hasResponse).texts,
-            std::vector<std::string>{"Nothing is served at /ELMRequest; requests go to /plm/api/ELMRequest with POST."});
+            std::vector<std::string>{"Nothing is served at /ELMRequest; requests go to /plm/api/ELMRequest "
+                                     "with POST."});
 
   HttpReply get = RawExchange(server.Port(), "GET /plm/api/ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   EXPECT_EQ(get.status, 405);
@@ -133,8 +137,8 @@ TEST_F(BadInput, ClientThatStopsMidBodyIsDroppedAndOthersAreServed) {
     if (poll(&p, 1, 1000) > 0) {
       char buf[4096];
       ssize_t n = recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) closed = true;
-      else got.append(buf, static_cast<std::size_t>(n));
+      closed = n <= 0;
+      if (!closed) got.append(buf, static_cast<std::size_t>(n));
     }
   }
   close(fd);

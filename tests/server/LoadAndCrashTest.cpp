@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 using namespace servertest;
 
@@ -51,8 +51,8 @@ int IssueNumbers(int client, int count, const std::string& outFile, const std::s
     request.AddRequestAttribute("PartNumber", ("client-" + std::to_string(client)).c_str());
     ELMRequestXml response;
     CATUnicodeString pn;
-    if (SUCCEEDED(HtmlRequest::DoRequest(request, response)) && SUCCEEDED(response.GetResponseAttribute("PartNumber", pn)) &&
-        !pn.IsNull()) {
+    if (SUCCEEDED(HtmlRequest::DoRequest(request, response)) &&
+        SUCCEEDED(response.GetResponseAttribute("PartNumber", pn)) && !pn.IsNull()) {
       std::string line = std::string(pn.ConvertToChar()) + "\n";
       if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return 4;
       ++got;
@@ -80,9 +80,8 @@ Received Collect(const elmtest::ScratchDir& dir) {
 }
 
 std::size_t CountReceived(const elmtest::ScratchDir& dir) {
-  std::size_t n = 0;
-  for (int c = 0; c < kClients; ++c) n += Lines(ReadFile(dir.File("client" + std::to_string(c)))).size();
-  return n;
+  Received r = Collect(dir);
+  return r.numbers.size() + r.failures;
 }
 
 std::string Expected(long long seq) {
@@ -123,8 +122,7 @@ TEST(PartNumberLoad, EightConcurrentClientsGetFourThousandDistinctNumbersWithout
   EXPECT_EQ(*distinct.rbegin(), Expected(kClients * kPerClient));
 
   EXPECT_EQ(server.Signal(SIGTERM), 0);
-  elmserver::PdmStore store(dir.File("pdm.db"));
-  auto issued = store.IssuedNumbers();
+  auto issued = elmserver::PdmStore(dir.File("pdm.db")).IssuedNumbers();
   EXPECT_EQ(issued.size(), static_cast<std::size_t>(kClients * kPerClient));
   ExpectContiguous(issued);
 }
@@ -166,8 +164,7 @@ TEST(PartNumberCrash, KilledMidLoadTheServerLosesNoAnsweredNumberAndNeverRepeats
   std::set<std::string> distinct(r.numbers.begin(), r.numbers.end());
   EXPECT_EQ(distinct.size(), r.numbers.size()) << "a number was issued twice";
 
-  elmserver::PdmStore store(db);
-  auto issued = store.IssuedNumbers();
+  auto issued = elmserver::PdmStore(db).IssuedNumbers();
   ExpectContiguous(issued);
   std::set<std::string> stored;
   for (const auto& n : issued) stored.insert(n.partNumber);

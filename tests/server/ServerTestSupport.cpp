@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace servertest {
 
@@ -35,7 +35,8 @@ InProcessServer::~InProcessServer() {
 HRESULT Call(const char* function, const Attrs& attrs, ELMRequestXml& response, std::string* requestId) {
   ELMRequestXml request(function);
   for (const auto& [n, v] : attrs)
-    if (FAILED(request.AddRequestAttribute(CATUnicodeString(n.c_str(), n.size()), CATUnicodeString(v.c_str(), v.size()))))
+    if (FAILED(
+            request.AddRequestAttribute(CATUnicodeString(n.c_str(), n.size()), CATUnicodeString(v.c_str(), v.size()))))
       return E_FAIL;
   if (requestId) *requestId = request.GetRequestId().ConvertToChar();
   return HtmlRequest::DoRequest(request, response);
@@ -74,34 +75,37 @@ Errors MessagesOf(const ELMRequestXml& response) {
   return collected(codes.Size() > 0, codes, texts);
 }
 
-std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute) {
-  std::vector<std::string> out;
+Rows AttributesOfNodes(const ELMRequestXml& response, const char* xpath, const std::vector<const char*>& attributes) {
+  Rows rows;
   CATIDOMNodeList_var nodes;
-  if (FAILED(response.GetNodesForXPath(xpath, nodes)) || !nodes) return out;
+  if (FAILED(response.GetNodesForXPath(xpath, nodes)) || !nodes) return rows;
   for (unsigned int i = 0; i < nodes->GetLength(); ++i) {
     CATIDOMNode_var node;
     nodes->Item(i, node);
     CATIDOMElement_var element(node);
-    CATUnicodeString value;
-    if (!!element) element->GetAttribute(attribute, value);
-    out.emplace_back(value.ConvertToChar());
+    auto& row = rows.emplace_back();
+    for (const char* attribute : attributes) {
+      CATUnicodeString value;
+      if (!!element) element->GetAttribute(attribute, value);
+      row.emplace_back(value.ConvertToChar());
+    }
   }
-  return out;
+  return rows;
+}
+
+std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute) {
+  std::vector<std::string> column;
+  for (auto& row : AttributesOfNodes(response, xpath, {attribute})) column.push_back(row.at(0));
+  return column;
 }
 
 Attrs TransferAttrs(const std::string& user) {
-  return {{"3DEXP", "true"},
-          {"user", user},
-          {"type", "VPMReference"},
-          {"name", "PRD-1000"},
-          {"revision", "A"},
-          {"transfer_type", "VPMReference"},
-          {"expand_level", "-1"},
-          {"force", "false"},
-          {"remove_existing", "true"},
-          {"send_configuration", "false"},
-          {"folder_only", "false"},
-          {"TRANSFER_SUBSTRUCTURES_PARALLEL", "true"}};
+  return {{"3DEXP", "true"},           {"user", user},
+          {"type", "VPMReference"},    {"name", "PRD-1000"},
+          {"revision", "A"},           {"transfer_type", "VPMReference"},
+          {"expand_level", "-1"},      {"force", "false"},
+          {"remove_existing", "true"}, {"send_configuration", "false"},
+          {"folder_only", "false"},    {"TRANSFER_SUBSTRUCTURES_PARALLEL", "true"}};
 }
 
 std::vector<pid_t> ForkClients(const std::vector<std::function<int()>>& bodies) {

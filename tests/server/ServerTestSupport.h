@@ -11,7 +11,6 @@
 #include <sys/types.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -57,6 +56,9 @@ Errors MessagesOf(const ELMRequestXml& response);
 
 /// Attribute values of the elements an XPath expression selects, in order.
 std::vector<std::string> AttributeOfNodes(const ELMRequestXml& response, const char* xpath, const char* attribute);
+/// The same for several attributes: one row per element, one column per attribute.
+using Rows = std::vector<std::vector<std::string>>;
+Rows AttributesOfNodes(const ELMRequestXml& response, const char* xpath, const std::vector<const char*>& attributes);
 
 /// The twelve attributes of a transfer as the send dialogs fill them.
 Attrs TransferAttrs(const std::string& user = "jdoe");

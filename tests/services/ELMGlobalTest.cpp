@@ -4,8 +4,8 @@
 #include "CATDlgDialog.h"
 #include "ELMHostDispatch.h"
 
-#include "LoopbackServer.h"
 #include "ChildProcess.h"
+#include "LoopbackServer.h"
 #include "ScriptedUser.h"
 
 #include <gtest/gtest.h>
@@ -36,24 +36,22 @@ CATUnicodeString msg(const char* catalog, const char* key) {
 
 }  // namespace
 
-TEST(ELMGlobalModule, KnownCodesGiveTheirModuleAndPrefix) {
-  for (auto [code, expected] : {std::pair{"OAK", 1}, {"ASH", 2}, {"YEW", 3}}) {
-    auto r = RunInChild({{"ELM_MODULE", code}}, [] {
-      CATApplication app("elm", CATListValCATString{"cnext"});
-      elmtest::ScriptedUser user;
-      std::printf("%d %s %s\n", static_cast<int>(ELMGlobal::GetELMModule()), ELMGlobal::GetELMModulePrefix(),
-                  ELMGlobal::AddPrefixToResorceName("AboutDialog").CastToCharPtr());
-      printBoxes(user);
-      return 0;
-    });
-    EXPECT_EQ(r.out, std::to_string(expected) + " " + code + " " + code + "AboutDialog\n");
-  }
-}
-
-TEST(ELMGlobalModule, AnUnknownModuleWarnsOnceAndLeavesNamesUnprefixed) {
+// A known code gives its module and prefix; any other value, unset or empty
+// among them, warns once and leaves names unprefixed.
+TEST(ELMGlobalModule, KnownCodesGiveTheirModuleAndPrefixOthersWarnOnce) {
   elmtest::ScratchDir dir;
   dir.Write("ELMGlobal.nls", "MsgTitle = \"Integration\";\nModuleMissing = \"No module\";\n");
-  for (const std::string& value : {kUnset, std::string("oak"), std::string("OAK "), std::string("")}) {
+  const std::string unknown = "-1 [] [AboutDialog]\nbox ELMWarning 0x10100000 [Integration] [No module]\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"OAK", "1 [OAK] [OAKAboutDialog]\n"},
+      {"ASH", "2 [ASH] [ASHAboutDialog]\n"},
+      {"YEW", "3 [YEW] [YEWAboutDialog]\n"},
+      {kUnset, unknown},
+      {"oak", unknown},
+      {"OAK ", unknown},
+      {"", unknown},
+  };
+  for (const auto& [value, expected] : cases) {
     auto r = RunInChild({{"ELM_MODULE", value}, {"ELMHOST_CATALOG_PATH", dir.Path()}}, [] {
       elmhost::Dispatch dispatch;
       CATApplication app("elm", CATListValCATString{"cnext"});
@@ -65,11 +63,7 @@ TEST(ELMGlobalModule, AnUnknownModuleWarnsOnceAndLeavesNamesUnprefixed) {
       std::printf("pending %zu\n", dispatch.PendingTimeOuts());
       return 0;
     });
-    EXPECT_EQ(r.out,
-              "-1 [] [AboutDialog]\n"
-              "box ELMWarning 0x10100000 [Integration] [No module]\n"
-              "pending 0\n")
-        << "ELM_MODULE='" << value << "'";
+    EXPECT_EQ(r.out, expected + "pending 0\n") << "ELM_MODULE='" << value << "'";
   }
 }
 
@@ -98,12 +92,7 @@ TEST(ELMGlobalModuleMissing, RepeatsEverySecondUntilAcknowledged) {
                 dispatch.PendingDestructions());
     return 0;
   });
-  EXPECT_EQ(r.out,
-            "shown at 0\n"
-            "shown at 1\n"
-            "shown at 2\n"
-            "fired 2\n"
-            "boxes 3 pending 0 alive 0\n");
+  EXPECT_EQ(r.out, "shown at 0\nshown at 1\nshown at 2\nfired 2\nboxes 3 pending 0 alive 0\n");
 }
 
 TEST(ELMGlobalModuleMissing, AnAcknowledgedBoxRemovesAPendingRepeat) {
@@ -151,12 +140,7 @@ TEST(ELMGlobalMessages, ModuleCatalogOverridesTheCommonOneKeyByKey) {
     print("neither", ELMGlobal::BuildMessage("Global", "Neither", params, 2, "default /P1"));
     return 0;
   });
-  EXPECT_EQ(r.out,
-            "before=bare both\n"
-            "module 2\n"
-            "both=ash 2\n"
-            "common=common 1 of 2\n"
-            "neither=default /P1\n");
+  EXPECT_EQ(r.out, "before=bare both\nmodule 2\nboth=ash 2\ncommon=common 1 of 2\nneither=default /P1\n");
 }
 
 TEST(ELMGlobalResources, ModuleCatalogFirstThenTheUnprefixedOneWhenMissingOrEmpty) {
@@ -169,8 +153,7 @@ TEST(ELMGlobalResources, ModuleCatalogFirstThenTheUnprefixedOneWhenMissingOrEmpt
       ELMGlobal::GetELMModule();
       CATString params[] = {"x"};
       for (const char* key : {"Icon", "Title", "OnlyPlain", "Common"})
-        std::printf("%s=%s\n", key,
-                    ELMGlobal::BuildResource("AboutDialog", key, params, 1, "dflt").CastToCharPtr());
+        std::printf("%s=%s\n", key, ELMGlobal::BuildResource("AboutDialog", key, params, 1, "dflt").CastToCharPtr());
       return 0;
     });
     std::string title = std::string(module) == "YEW" ? "yew x" : "plain";
@@ -258,6 +241,7 @@ TEST(ELMGlobalTrace, RefusedApplicationNoteAndScopesAreWrittenExactly) {
   EXPECT_NE(out.find(" ELM: ELMGlobal::ShowToolbar("), std::string::npos) << out;
   // Exactly one scope start and one end for the module: the second call has none.
   std::size_t starts = 0;
-  for (std::size_t p = out.find("GetELMModule("); p != std::string::npos; p = out.find("GetELMModule(", p + 1)) ++starts;
+  for (std::size_t p = out.find("GetELMModule("); p != std::string::npos; p = out.find("GetELMModule(", p + 1))
+    ++starts;
   EXPECT_EQ(starts, 2u) << out;
 }

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <functional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -47,114 +47,100 @@ std::string IdOf(const CATIPLMComponent_var& component) {
   return !component ? "" : id ? id->GetIdentifierText().Utf8() : "?";
 }
 
+// A change to the base session: a JSON merge patch, written with single
+// quotes for double ones (a null removes a key), or a function.
+struct Edit {
+  Edit(std::nullptr_t = nullptr) {}
+  Edit(const char* patch) : patch(patch) {}
+  Edit(void (*apply)(Json&)) : apply(apply) {}
+  const char* patch = nullptr;
+  void (*apply)(Json&) = nullptr;
+};
+
+// Bolt becomes a second root of the window beside the assembly; nothing is selected.
+void addSecondRoot(Json& j) {
+  j.erase("selection");
+  j["tree"] = {j["tree"], {{"id", "n-bolt"}, {"reference", "bolt"}}};
+}
+
+std::string sessionText(const Edit& edit) {
+  Json j = Json::parse(kSession);
+  if (edit.apply) edit.apply(j);
+  if (edit.patch) {
+    std::string patch = edit.patch;
+    std::replace(patch.begin(), patch.end(), '\'', '"');
+    j.merge_patch(Json::parse(patch));
+  }
+  return j.dump();
+}
+
 class ELMUtilSession : public elmtest::SessionTest {
 protected:
   /// Loads the base session changed by edit; it stays the current session.
-  void Load(const std::function<void(Json&)>& edit = nullptr) {
-    Json j = Json::parse(kSession);
-    if (edit) edit(j);
+  void Load(const Edit& edit = nullptr) {
     std::string error;
     m_session.reset();
-    m_session = elmhost::PLMSession::FromText(j.dump(), "", error);
+    m_session = elmhost::PLMSession::FromText(sessionText(edit), "", error);
     ASSERT_TRUE(m_session) << error;
   }
 };
 
 struct SelectionCase {
   const char* what;
-  std::function<void(Json&)> edit;
+  Edit edit;
   unsigned char useRoot;
   bool wantFather;
   HRESULT rc;
   std::string component, father, fatherInstanceId;
-  std::vector<std::string> names;  ///< after "earlier", which the caller had in the list
+  const char* names;  ///< each followed by ";", after "earlier", which the caller had in the list
 };
 
 // The father and its instance id start as "other" and "unchanged", so that a
 // row expecting them untouched tells it from a cleared value.
 const SelectionCase kSelectionCases[] = {
     {"a node gives its reference, the instance's father and id, and the node's identifiers", nullptr, 0, true, 0,
-     "part", "asm", "part.1", {"Part.1 (prd-part)"}},
-    {"a node without identifiers of its own shows its reference's alias",
-     [](Json& j) { j["selection"] = {"n-other"}; }, 0, true, 0, "other", "asm", "other.1", {"prd-other"}},
+     "part", "asm", "part.1", "Part.1 (prd-part);"},
+    {"a node without identifiers of its own shows its reference's alias", "{'selection': ['n-other']}", 0, true, 0,
+     "other", "asm", "other.1", "prd-other;"},
     {"without a father asked for, the instance is not read", nullptr, 0, false, 0, "part", "other", "unchanged",
-     {"Part.1 (prd-part)"}},
+     "Part.1 (prd-part);"},
     {"a representation stands for its parent product, whose instance and father are taken",
-     [](Json& j) { j["selection"] = {"n-shape"}; }, 0, true, 0, "part", "asm", "part.1", {"prd-shape"}},
-    {"a representation stays itself when no father is asked for", [](Json& j) { j["selection"] = {"n-shape"}; }, 0,
-     false, 0, "shape", "other", "unchanged", {"prd-shape"}},
-    {"a representation under the root stands for the root, which has no instance",
-     [](Json& j) { j["selection"] = {"n-topshape"}; }, 0, true, 0, "asm", "other", "unchanged", {"prd-shape"}},
-    {"an object selected outside the tree is returned as it is", [](Json& j) { j["selection"] = {"bolt"}; }, 0, true,
-     0, "bolt", "other", "unchanged", {}},
-    {"two selected objects give 1 and no component, even with the root wanted",
-     [](Json& j) { j["selection"] = {"n-part", "n-other"}; }, 1, true, 1, "", "other", "unchanged", {}},
-    {"nothing selected without the root wanted fails", [](Json& j) { j["selection"] = Json::array(); }, 0, true,
-     E_FAIL, "", "other", "unchanged", {}},
-    {"nothing selected gives the window's single root, named by its alias outside an explorer",
-     [](Json& j) { j["selection"] = Json::array(); }, 1, true, 0, "asm", "other", "unchanged", {"Assembly A"}},
-    {"in an explorer window the root is named by its node's identifiers",
-     [](Json& j) {
-       j["selection"] = Json::array();
-       j["window"] = "explorer";
-     },
-     1, true, 0, "asm", "other", "unchanged", {"Assembly A", "prd-asm"}},
+     "{'selection': ['n-shape']}", 0, true, 0, "part", "asm", "part.1", "prd-shape;"},
+    {"a representation stays itself when no father is asked for", "{'selection': ['n-shape']}", 0, false, 0, "shape",
+     "other", "unchanged", "prd-shape;"},
+    {"a representation under the root stands for the root, which has no instance", "{'selection': ['n-topshape']}", 0,
+     true, 0, "asm", "other", "unchanged", "prd-shape;"},
+    {"an object selected outside the tree is returned as it is", "{'selection': ['bolt']}", 0, true, 0, "bolt", "other",
+     "unchanged", ""},
+    {"two selected objects give 1 and no component, even with the root wanted", "{'selection': ['n-part', 'n-other']}",
+     1, true, 1, "", "other", "unchanged", ""},
+    {"nothing selected without the root wanted fails", "{'selection': []}", 0, true, E_FAIL, "", "other", "unchanged",
+     ""},
+    {"nothing selected gives the window's single root, named by its alias outside an explorer", "{'selection': []}", 1,
+     true, 0, "asm", "other", "unchanged", "Assembly A;"},
+    {"in an explorer window the root is named by its node's identifiers", "{'selection': [], 'window': 'explorer'}", 1,
+     true, 0, "asm", "other", "unchanged", "Assembly A;prd-asm;"},
     {"an explorer root node without identifiers falls back to the alias",
-     [](Json& j) {
-       j["selection"] = Json::array();
-       j["window"] = "explorer";
-       j["tree"]["identifiers"] = Json::array();
-     },
-     1, true, 0, "asm", "other", "unchanged", {"Assembly A"}},
-    {"a window with two roots has no single root",
-     [](Json& j) {
-       j.erase("selection");
-       j["tree"] = {j["tree"], {{"id", "n-bolt"}, {"reference", "bolt"}}};
-     },
-     1, true, E_FAIL, "", "other", "unchanged", {}},
-    {"without a tree window there is neither selection nor root",
-     [](Json& j) {
-       j.erase("tree");
-       j.erase("selection");
-     },
-     1, true, E_FAIL, "", "other", "unchanged", {}},
+     "{'selection': [], 'window': 'explorer', 'tree': {'identifiers': []}}", 1, true, 0, "asm", "other", "unchanged",
+     "Assembly A;"},
+    {"a window with two roots has no single root", addSecondRoot, 1, true, E_FAIL, "", "other", "unchanged", ""},
+    {"without a tree window there is neither selection nor root", "{'tree': null, 'selection': null}", 1, true, E_FAIL,
+     "", "other", "unchanged", ""},
     {"a failing root service fails the fallback",
-     [](Json& j) {
-       j["selection"] = Json::array();
-       j["options"]["failingServices"] = {"GetEditedRootPLMComponents"};
-     },
-     1, true, E_FAIL, "", "other", "unchanged", {}},
+     "{'selection': [], 'options': {'failingServices': ['GetEditedRootPLMComponents']}}", 1, true, E_FAIL, "", "other",
+     "unchanged", ""},
     {"the search workbench reads the search selection, leaving father and names alone",
-     [](Json& j) {
-       j["workbench"] = "CATImmSearch";
-       j["searchSelection"] = {"other"};
-     },
-     1, true, 0, "other", "other", "unchanged", {}},
+     "{'workbench': 'CATImmSearch', 'searchSelection': ['other']}", 1, true, 0, "other", "other", "unchanged", ""},
     {"a failing search selection falls back to the navigator's roots, not the window's",
-     [](Json& j) {
-       j["workbench"] = "3DEXPERIENCEPlatform";
-       j["searchRoots"] = {"bolt"};
-     },
-     1, true, 0, "bolt", "other", "unchanged", {"Bolt M6"}},
+     "{'workbench': '3DEXPERIENCEPlatform', 'searchRoots': ['bolt']}", 1, true, 0, "bolt", "other", "unchanged",
+     "Bolt M6;"},
     {"two objects in the search result give 1",
-     [](Json& j) {
-       j["workbench"] = "CATImmSearch";
-       j["searchSelection"] = {"other", "bolt"};
-       j["searchRoots"] = {"bolt"};
-     },
-     1, true, 1, "", "other", "unchanged", {}},
-    {"a tree node in the search result is no component",
-     [](Json& j) {
-       j["workbench"] = "CATImmSearch";
-       j["searchSelection"] = {"n-part"};
-     },
-     0, true, E_FAIL, "", "other", "unchanged", {}},
-    {"two navigator roots have no single root",
-     [](Json& j) {
-       j["workbench"] = "CATImmSearch";
-       j["searchRoots"] = {"bolt", "other"};
-     },
-     1, true, E_FAIL, "", "other", "unchanged", {}},
+     "{'workbench': 'CATImmSearch', 'searchSelection': ['other', 'bolt'], 'searchRoots': ['bolt']}", 1, true, 1, "",
+     "other", "unchanged", ""},
+    {"a tree node in the search result is no component", "{'workbench': 'CATImmSearch', 'searchSelection': ['n-part']}",
+     0, true, E_FAIL, "", "other", "unchanged", ""},
+    {"two navigator roots have no single root", "{'workbench': 'CATImmSearch', 'searchRoots': ['bolt', 'other']}", 1,
+     true, E_FAIL, "", "other", "unchanged", ""},
 };
 
 }  // namespace
@@ -172,9 +158,9 @@ TEST_F(ELMUtilSession, GetSelectedComponentFollowsTheSelectionRules) {
     EXPECT_EQ(IdOf(component), c.component);
     EXPECT_EQ(IdOf(father), c.father);
     EXPECT_EQ(fatherInstanceId.Utf8(), c.fatherInstanceId);
-    std::vector<std::string> expectedNames{"earlier"};
-    expectedNames.insert(expectedNames.end(), c.names.begin(), c.names.end());
-    EXPECT_EQ(elmtest::Texts(names), expectedNames);
+    std::string shown;
+    for (const std::string& name : elmtest::Texts(names)) shown += name + ";";
+    EXPECT_EQ(shown, std::string("earlier;") + c.names);
   }
 }
 
@@ -193,29 +179,15 @@ TEST_F(ELMUtilSession, WithoutANamesListOrASessionNothingIsReached) {
 TEST_F(ELMUtilSession, ExplorerWindowIsToldApartByItsRoot) {
   struct Case {
     const char* what;
-    std::function<void(Json&)> edit;
+    Edit edit;
     unsigned char explorer;
   } cases[] = {
       {"an authoring window", nullptr, 0},
-      {"an explorer window", [](Json& j) { j["window"] = "explorer"; }, 1},
-      {"an explorer window without roots",
-       [](Json& j) {
-         j["window"] = "explorer";
-         j["tree"] = Json::array();
-         j.erase("selection");
-       },
-       0},
+      {"an explorer window", "{'window': 'explorer'}", 1},
+      {"an explorer window without roots", "{'window': 'explorer', 'tree': [], 'selection': null}", 0},
       {"an explorer window whose roots cannot be listed",
-       [](Json& j) {
-         j["window"] = "explorer";
-         j["options"]["failingServices"] = {"GetEditedRootPLMComponents"};
-       },
-       0},
-      {"no tree window", [](Json& j) {
-         j.erase("tree");
-         j.erase("selection");
-       },
-       0},
+       "{'window': 'explorer', 'options': {'failingServices': ['GetEditedRootPLMComponents']}}", 0},
+      {"no tree window", "{'tree': null, 'selection': null}", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -289,11 +261,8 @@ TEST(ELMUtilTypeTree, PrintsTheTreeAboveRepresentationsWithDepthLabels) {
 
 TEST(ELMUtilTrace, TwoRootsAreNotedWithTheirCountAndTheScopesMarkedFailed) {
   auto r = elmtest::RunInChild({{"ELM_DEBUG", "ON"}}, [] {
-    Json j = Json::parse(kSession);
-    j.erase("selection");
-    j["tree"] = {j["tree"], {{"id", "n-bolt"}, {"reference", "bolt"}}};
     std::string error;
-    auto session = elmhost::PLMSession::FromText(j.dump(), "", error);
+    auto session = elmhost::PLMSession::FromText(sessionText(addSecondRoot), "", error);
     if (!session) return 1;
     CATIPLMComponent_var component;
     return ELMUtil::GetSelectedComponent(component, nullptr, nullptr, 1, nullptr) == E_FAIL ? 0 : 2;

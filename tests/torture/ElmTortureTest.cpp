@@ -32,6 +32,18 @@ long OwnResidentKb() {
   return 0;
 }
 
+/// A fake server's behaviour: answers every request with these bytes.
+elmtest::RawServer::Behaviour Replying(const std::string& bytes) {
+  return [bytes](const elmtest::RawServer::Connection& c, const std::string&) { c.Send(bytes); };
+}
+
+/// A 200 answer carrying body as XML; its Content-Length says announced
+/// bytes when given, else the body's own size.
+std::string Ok(const std::string& body, std::size_t announced = 0) {
+  return "HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
+         std::to_string(announced ? announced : body.size()) + "\r\n\r\n" + body;
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kUnderAddressSanitizer = true;
 #elif defined(__has_feature)
@@ -51,22 +63,21 @@ protected:
     fs::copy_file(std::string(ELM_TEST_DATA_DIR) + "/sessions/partnumber.json", m_session);
   }
   std::map<std::string, std::string> Env(std::map<std::string, std::string> extra = {}) const {
-    std::map<std::string, std::string> env = {
-        {"ELM_PLUGIN", ELM_PLUGIN_PATH},        {"ELMHOST_CATALOG_PATH", m_dir.Path()},
-        {"ELMHOST_SETTINGS_PATH", m_dir.Path()}, {"ELM_MODULE", "OAK"},
-        {"ELM_SERVER_URL", ""},                  {"ELM_SERVERURL", ""},
-        {"ELM_DEBUG", ""},                       {"ELM_SESSION_WAIT", ""},
-    };
+    std::map<std::string, std::string> env = {{"ELM_PLUGIN", ELM_PLUGIN_PATH},
+                                              {"ELMHOST_CATALOG_PATH", m_dir.Path()},
+                                              {"ELMHOST_SETTINGS_PATH", m_dir.Path()},
+                                              {"ELM_MODULE", "OAK"},
+                                              {"ELM_SERVER_URL", ""},
+                                              {"ELM_SERVERURL", ""},
+                                              {"ELM_DEBUG", ""},
+                                              {"ELM_SESSION_WAIT", ""}};
     for (auto& [k, v] : extra) env[k] = v;
     return env;
   }
   elmtest::ProcessResult Elm(std::vector<std::string> args, std::map<std::string, std::string> env = {},
                              std::function<void()> beforeExec = {}) const {
-    elmtest::RunOptions options;
-    options.env = Env(std::move(env));
-    options.timeoutSeconds = 60;
-    options.beforeExec = std::move(beforeExec);
-    return elmtest::RunProcess(ELM_EXE, args, options);
+    return elmtest::RunProcess(ELM_EXE, args,
+                               {.env = Env(std::move(env)), .timeoutSeconds = 60, .beforeExec = std::move(beforeExec)});
   }
   elmtest::ProcessResult PartNumber(const std::string& url, std::vector<std::string> extra = {},
                                     std::map<std::string, std::string> env = {},
@@ -123,8 +134,7 @@ TEST_F(ElmTorture, OverlappingRunsOnOneSessionNeverLoseANumber) {
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
   std::vector<std::pair<std::string, std::string>> issued;  // (asked with, issued)
   std::regex line(R"((\S+)\t(\S+)\t(\S+)\t.*)");
-  std::istringstream in(listed.out);
-  for (std::string l; std::getline(in, l);) {
+  for (const std::string& l : elmtest::Lines(listed.out)) {
     std::smatch m;
     if (std::regex_match(l, m, line)) issued.emplace_back(m[3], m[2]);
   }
@@ -140,8 +150,7 @@ TEST_F(ElmTorture, OverlappingRunsOnOneSessionNeverLoseANumber) {
 
 TEST_F(ElmTorture, ARunThatCannotWaitLongerRefusesAndNamesTheHolder) {
   // Another run holds the session: its lock file says who it is.
-  std::string lockPath = m_session + ".lock";
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0644);
+  int fd = open((m_session + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   std::string holder = "elm (process 4711, run ELMAboutCmd) since 2026-12-06T10:00:00Z\n";
@@ -149,8 +158,9 @@ TEST_F(ElmTorture, ARunThatCannotWaitLongerRefusesAndNamesTheHolder) {
   const std::string before = elmtest::ReadFile(m_session);
   auto r = PartNumber("http://127.0.0.1:1/", {}, {{"ELM_SESSION_WAIT", "0"}});
   EXPECT_EQ(r.exitCode, 9);
-  EXPECT_EQ(r.err, "elm: " + m_session + ": in use by elm (process 4711, run ELMAboutCmd) since "
-                                         "2026-12-06T10:00:00Z; waited 0 s (ELM_SESSION_WAIT)\n");
+  EXPECT_EQ(r.err, "elm: " + m_session +
+                       ": in use by elm (process 4711, run ELMAboutCmd) since "
+                       "2026-12-06T10:00:00Z; waited 0 s (ELM_SESSION_WAIT)\n");
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(elmtest::ReadFile(m_session), before);
   close(fd);
@@ -167,9 +177,7 @@ TEST_F(ElmTorture, SavingKeepsWhatTheUserSetOnTheFileAndAFullDiskLosesNothing) {
   auto r = PartNumber(server.Url());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("[save] part: saved"), std::string::npos) << r.out;
-  struct stat st {};
-  ASSERT_EQ(stat(m_session.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(fs::status(m_session).permissions(), fs::perms(0600));
   const std::string numbered = elmtest::ReadFile(m_session);
 
   // A file the user made read-only is not replaced.
@@ -178,8 +186,7 @@ TEST_F(ElmTorture, SavingKeepsWhatTheUserSetOnTheFileAndAFullDiskLosesNothing) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("[save] part: failed: "), std::string::npos) << r.out;
   EXPECT_EQ(elmtest::ReadFile(m_session), numbered);
-  ASSERT_EQ(stat(m_session.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(fs::status(m_session).permissions(), fs::perms(0444));
   ASSERT_EQ(chmod(m_session.c_str(), 0644), 0);
 
   // No room to write the new session: the save fails, the old one stays.
@@ -225,44 +232,36 @@ TEST_F(ElmTorture, InputFilesTooDeepOrTooLargeAreRefusedWithTheirStatus) {
 }
 
 TEST_F(ElmTorture, HostileServersCannotHoldTheCommandOrForgeItsOutcome) {
-  auto answerWith = [](std::string reply) {
-    return [reply](const elmtest::RawServer::Connection& c, const std::string&) { c.Send(reply); };
-  };
-  auto answer = [&](const std::string& body, std::size_t announced = 0) {
-    return answerWith("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
-                      std::to_string(announced ? announced : body.size()) + "\r\n\r\n" + body);
-  };
+  const char* failed = "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n";
   struct Case {
     const char* what;
     elmtest::RawServer::Behaviour behaviour;
     const char* boxes;  // the boxes' texts, one per line
   } cases[] = {
-      {"an HTML error page", answer("<html><b>Proxy error</b><br></html>"),
-       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
-      {"a body cut off", answer("<ELM><Response><Attribute name=", 500),
-       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
+      {"an HTML error page", Replying(Ok("<html><b>Proxy error</b><br></html>")), failed},
+      {"a body cut off", Replying(Ok("<ELM><Response><Attribute name=", 500)), failed},
       {"a document type with entities",
-       answer("<!DOCTYPE ELM [<!ENTITY x \"ELM-666\">]><ELM><Response>"
-              "<Attribute name=\"PartNumber\" value=\"&x;\"/></Response></ELM>"),
+       Replying(Ok("<!DOCTYPE ELM [<!ENTITY x \"ELM-666\">]><ELM><Response>"
+                   "<Attribute name=\"PartNumber\" value=\"&x;\"/></Response></ELM>")),
        "ELMSetPartNumberFromExtPdmCmd MsgFinishedOK\n"},
       {"a byte a second, forever",
        [](const elmtest::RawServer::Connection& c, const std::string&) {
          c.Send(std::string("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"));
          for (int i = 0; i < 60 && c.Send("<"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(500));
        },
-       "ELMSetPartNumberFromExtPdmCmd MsgConnectFailed\nELMSetPartNumberFromExtPdmCmd MsgFailed\n"},
+       failed},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
     elmtest::RawServer server(c.behaviour);
     auto started = std::chrono::steady_clock::now();
-    auto r = PartNumber(server.Url("/"), {}, {{"ELM_SERVER_CONNECT_TIMEOUT", "1"}, {"ELM_SERVER_SEND_TIMEOUT", "1"},
-                                              {"ELM_SERVER_RECEIVE_TIMEOUT", "1"}});
+    auto r = PartNumber(
+        server.Url("/"), {},
+        {{"ELM_SERVER_CONNECT_TIMEOUT", "1"}, {"ELM_SERVER_SEND_TIMEOUT", "1"}, {"ELM_SERVER_RECEIVE_TIMEOUT", "1"}});
     auto took = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::string texts;
-    std::istringstream in(r.out);
-    for (std::string l; std::getline(in, l);)
+    for (const std::string& l : elmtest::Lines(r.out))
       if (l.rfind("  text:   ", 0) == 0) texts += l.substr(10) + "\n";
     EXPECT_EQ(texts, c.boxes) << r.out;
     // The time-outs add up to 3 s: nothing may hold the command much longer.
@@ -292,10 +291,7 @@ TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
   for (int run = 0; run < 2; ++run) {
     const std::string body = answerOf(lists[run]);
     bytes[run] = body.size();
-    elmtest::RawServer server([&body](const elmtest::RawServer::Connection& c, const std::string&) {
-      c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " + std::to_string(body.size()) +
-             "\r\n\r\n" + body);
-    });
+    elmtest::RawServer server(Replying(Ok(body)));
     auto r = PartNumber(server.Url("/"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ExternalId(), "ELM-777") << r.out;
@@ -318,12 +314,9 @@ TEST_F(ElmTorture, ALargeAnswerCostsAboutFourTimesItsSizeAtMost) {
 // part number deep down, into a file no more than about twice the loaded one.
 TEST_F(ElmTorture, ADeepProductCostsMemoryAndFileInProportionToItsNodes) {
   if (kUnderAddressSanitizer) GTEST_SKIP() << "memory is measured without the sanitizers' shadow memory";
-  elmtest::RawServer server([](const elmtest::RawServer::Connection& c, const std::string&) {
-    const std::string body =
-        "<ELM><Response name=\"GetPartnumber\" id=\"1_0\"><Attribute name=\"PartNumber\" value=\"ELM-555\"/>"
-        "</Response></ELM>";
-    c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-  });
+  elmtest::RawServer server(
+      Replying(Ok("<ELM><Response name=\"GetPartnumber\" id=\"1_0\"><Attribute name=\"PartNumber\" value=\"ELM-555\"/>"
+                  "</Response></ELM>")));
   const int depths[3] = {5000, 10000, 20000};
   long peakKb[3] = {0, 0, 0};
   for (int i = 0; i < 3; ++i) {
@@ -349,7 +342,8 @@ TEST_F(ElmTorture, ADeepProductCostsMemoryAndFileInProportionToItsNodes) {
   }
   const long first = peakKb[1] - peakKb[0], second = peakKb[2] - peakKb[1];
   EXPECT_GT(first, 0);
-  RecordProperty("peaks_kb", std::to_string(peakKb[0]) + " " + std::to_string(peakKb[1]) + " " + std::to_string(peakKb[2]));
+  RecordProperty("peaks_kb",
+                 std::to_string(peakKb[0]) + " " + std::to_string(peakKb[1]) + " " + std::to_string(peakKb[2]));
   EXPECT_LE(second, 3 * first) << peakKb[0] << " / " << peakKb[1] << " / " << peakKb[2] << " KB";
 }
 #endif

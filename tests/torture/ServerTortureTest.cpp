@@ -7,22 +7,21 @@
 #include "CATIDOMElement.h"
 #include "CATIDOMNode.h"
 #include "ELMRequestXml.h"
-#include "ElmServer.h"
 #include "HtmlRequest.h"
 #include "PdmStore.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <tuple>
-#include <unistd.h>
 
 using namespace torture;
 
@@ -62,8 +61,7 @@ std::string Expected(long long seq) {
 void ExpectIssuedExactly(const std::string& db, const std::vector<std::string>& answered) {
   std::set<std::string> distinct(answered.begin(), answered.end());
   EXPECT_EQ(distinct.size(), answered.size()) << "a number was answered twice";
-  elmserver::PdmStore store(db);
-  auto issued = store.IssuedNumbers();
+  auto issued = elmserver::PdmStore(db).IssuedNumbers();
   ASSERT_EQ(issued.size(), answered.size());
   for (std::size_t i = 0; i < issued.size(); ++i) {
     EXPECT_EQ(issued[i].seq, static_cast<long long>(i + 1));
@@ -108,10 +106,22 @@ std::string AttributeValue(const std::string& answer, const std::string& name) {
 /// elm-server run to its end, bounded so that a hang fails the test.
 elmtest::ProcessResult RunBounded(const std::string& exe, const std::vector<std::string>& args,
                                   std::function<void()> beforeExec = {}) {
-  elmtest::RunOptions options;
-  options.timeoutSeconds = 30;
-  options.beforeExec = beforeExec;
-  return elmtest::RunProcess(exe, args, options);
+  return elmtest::RunProcess(exe, args, {.env = {}, .timeoutSeconds = 30, .beforeExec = beforeExec});
+}
+
+/// An elm-server command line refused before it does anything: the exit
+/// status and how standard error begins; nothing goes to standard output.
+struct Refusal {
+  std::vector<std::string> args;
+  int exitCode;
+  std::string err;
+};
+
+void ExpectRefused(const Refusal& c) {
+  elmtest::ProcessResult r = RunBounded(ELM_SERVER_EXECUTABLE, c.args);
+  EXPECT_EQ(r.exitCode, c.exitCode) << c.args[3];
+  EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[3];
+  EXPECT_EQ(r.out, "") << c.args[3];
 }
 
 /// The plug-in's transport pointed at one server, with time-outs short
@@ -133,31 +143,33 @@ private:
 TEST(ServerTortureBodies, OversizedBodiesAreRefusedInEveryFramingAndNoneReachesTheStore) {
   ServerUnderTest server({"--max-body", std::to_string(kLimit), "--quiet"});
   ASSERT_GT(server.Port(), 0) << server.Log();
-  const std::string limitText = "The request body is larger than this server accepts (4096 bytes).";
   struct Case {
     const char* what;
     std::string bytes;
     int status;
     std::string error;  ///< code and text of the refusal
   };
-  const std::string tooLarge = "<Error code=\"1008\">" + limitText + "</Error>";
+  const std::string tooLarge =
+      "<Error code=\"1008\">The request body is larger than this server accepts (4096 bytes).</Error>";
   const Case cases[] = {
       {"Content-Length one byte over", PostWithLength(kEndpoint, PartNumberRequest("len", kLimit + 1)), 413, tooLarge},
       {"Content-Length of 4 GB, client waiting for 100-continue",
-       "POST /ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 4294967296\r\nExpect: 100-continue\r\n\r\n", 413,
+       "POST /ELMRequest HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 4294967296\r\nExpect: 100-continue\r\n\r\n",
+       413, tooLarge},
+      {"chunked, 512-byte chunks", PostChunked(kEndpoint, PartNumberRequest("chunked", kLimit + 1), 512), 413,
        tooLarge},
-      {"chunked, 512-byte chunks", PostChunked(kEndpoint, PartNumberRequest("chunked", kLimit + 1), 512), 413, tooLarge},
       {"chunked, one-byte chunks", PostChunked(kEndpoint, PartNumberRequest("bytes", 2 * kLimit), 1), 413, tooLarge},
       {"chunked with a false Content-Length beside it",
        PostChunked(kEndpoint, PartNumberRequest("both", kLimit + 100), 1000, "Content-Length: 10\r\n"), 413, tooLarge},
       {"gzip-compressed (as labelled)",
        PostWithLength(kEndpoint, PartNumberRequest("gzip"), "Content-Encoding: gzip\r\n"), 415,
-       "<Error code=\"1000\">The request body is encoded (Content-Encoding: gzip); this server reads only plain XML.</Error>"},
-      {"deflate inside chunked", PostChunked(kEndpoint, PartNumberRequest("deflate"), 64, "Content-Encoding: deflate\r\n"),
-       415, "<Error code=\"1000\">The request body is encoded (Content-Encoding: deflate)"},
-      {"unknown transfer coding",
-       PostWithLength(kEndpoint, PartNumberRequest("coded"), "Transfer-Encoding: gzip\r\n"), 501,
-       "<Error code=\"1000\">The request's Transfer-Encoding \"gzip\" is not supported"},
+       "<Error code=\"1000\">The request body is encoded (Content-Encoding: gzip); this server reads only plain "
+       "XML.</Error>"},
+      {"deflate inside chunked",
+       PostChunked(kEndpoint, PartNumberRequest("deflate"), 64, "Content-Encoding: deflate\r\n"), 415,
+       "<Error code=\"1000\">The request body is encoded (Content-Encoding: deflate)"},
+      {"unknown transfer coding", PostWithLength(kEndpoint, PartNumberRequest("coded"), "Transfer-Encoding: gzip\r\n"),
+       501, "<Error code=\"1000\">The request's Transfer-Encoding \"gzip\" is not supported"},
       {"chunked, then a second coding in a field of its own",
        PostChunked(kEndpoint, PartNumberRequest("smuggled"), 64, "Transfer-Encoding: gzip\r\n"), 501,
        "<Error code=\"1000\">The request's Transfer-Encoding \"chunked, gzip\" is not supported"},
@@ -168,10 +180,7 @@ TEST(ServerTortureBodies, OversizedBodiesAreRefusedInEveryFramingAndNoneReachesT
     EXPECT_NE(reply.body.find(c.error), std::string::npos) << c.what << ": " << reply.body;
     EXPECT_EQ(XmlError(reply.body), "") << c.what << ": " << reply.body;
   }
-  {
-    elmserver::PdmStore store(server.Db());
-    EXPECT_TRUE(store.IssuedNumbers().empty()) << "a refused body was run";
-  }
+  EXPECT_TRUE(elmserver::PdmStore(server.Db()).IssuedNumbers().empty()) << "a refused body was run";
 
   // Up to the limit itself, every framing is served.
   std::vector<std::string> answered;
@@ -260,13 +269,13 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
       Request("Test", Attribute("Server", hostile) + Attribute("Other" + forgedLine, "&#xFFFE;&#xFFFF;")),
       Request("Test" + forgedLine, Attribute("Server", "x"), "id" + forgedLine),
       Request("GetPartnumber", Attribute("PartNumber", hostile)),
-      Request("SendEnoviaObjectToTC",
-              Attribute("3DEXP", "true") + Attribute("user", hostile) + Attribute("type", "VPMReference") +
-                  Attribute("name", "PRD" + forgedLine) + Attribute("revision", "\xC3(") +
-                  Attribute("transfer_type", "VPMReference") + Attribute("expand_level", "0") +
-                  Attribute("force", "false") + Attribute("remove_existing", "false") +
-                  Attribute("send_configuration", "false") + Attribute("folder_only", "false") +
-                  Attribute("TRANSFER_SUBSTRUCTURES_PARALLEL", "false")),
+      Request("SendEnoviaObjectToTC", Attribute("3DEXP", "true") + Attribute("user", hostile) +
+                                          Attribute("type", "VPMReference") + Attribute("name", "PRD" + forgedLine) +
+                                          Attribute("revision", "\xC3(") + Attribute("transfer_type", "VPMReference") +
+                                          Attribute("expand_level", "0") + Attribute("force", "false") +
+                                          Attribute("remove_existing", "false") +
+                                          Attribute("send_configuration", "false") + Attribute("folder_only", "false") +
+                                          Attribute("TRANSFER_SUBSTRUCTURES_PARALLEL", "false")),
       Request("GetProcessInfoForUser", Attribute("USER", hostile)),
       Request("GetStructureForName", Attribute("ContextPartNumber", hostile) + Attribute("OakName", hostile)),
   };
@@ -280,12 +289,10 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
   ASSERT_EQ(answered, std::vector<std::string>{Expected(1)});
   // The store keeps what the client sent, byte for byte; only its outputs escape.
   const std::string decoded = "a\tb\r\nc\x1b[2J\x01\xFF\xFE\x7F\xC2\x9Bz";
-  {
-    elmserver::PdmStore store(server.Db());
-    ASSERT_EQ(store.Transfers().size(), 1u);
-    EXPECT_EQ(store.Transfers()[0].request.user, decoded);
-    EXPECT_EQ(store.IssuedNumbers().at(0).requestedBy, decoded);
-  }
+  auto transfers = elmserver::PdmStore(server.Db()).Transfers();
+  ASSERT_EQ(transfers.size(), 1u);
+  EXPECT_EQ(transfers[0].request.user, decoded);
+  EXPECT_EQ(elmserver::PdmStore(server.Db()).IssuedNumbers().at(0).requestedBy, decoded);
 
   // Listings: one line per record, every line with its header's columns,
   // and no control character but the tabs and line ends of the format.
@@ -297,7 +304,8 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
     auto columns = [](const std::string& line) { return std::count(line.begin(), line.end(), '\t'); };
     EXPECT_EQ(columns(lines[1]), columns(lines[0])) << what << ": " << lines[1];
     for (char c : list.out)
-      EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') << what << " carries byte " << int(c);
+      EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
+          << what << " carries byte " << int(c);
   }
   EXPECT_NE(server.Admin({"list", "transfers"}).out.find("\ta\\tb\\r\\nc\\x1B[2J\\x01\\xFF\\xFE\\x7F\\xC2\\x9Bz\t"),
             std::string::npos);
@@ -317,38 +325,51 @@ TEST(ServerTortureValues, ClientValuesNeverForgeAnswersLogLinesOrListings) {
   ExpectIssuedExactly(server.Db(), answered);
 }
 
-TEST(ServerTortureSettings, UnknownNamesAndUnfitValuesAreRefusedAndKnownOnesApplyAtOnce) {
-  ServerUnderTest server({"--quiet"});
-  ASSERT_GT(server.Port(), 0) << server.Log();
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string err;
-  };
-  const std::string fresh = server.Dir().File("never-created.db");
-  const Case cases[] = {
+TEST(ServerTortureCommandLine, UnfitSettingsAndAddressesBeyondLoopbackAreRefusedSayingWhy) {
+  ServerUnderTest busy({"--quiet"});
+  ASSERT_GT(busy.Port(), 0) << busy.Log();
+  const std::string fresh = busy.Dir().File("never-created.db"), db = busy.Db(), other = busy.Dir().File("other.db");
+  const std::string taken = "127.0.0.1:" + std::to_string(busy.Port());
+  const std::string unknown = "elm-server: unknown setting ";
+  const std::string prefixRule =
+      "elm-server: PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not ";
+  const Refusal cases[] = {
       {{"set", "--db", fresh, "usebookmark", "true"},
        2,
-       "elm-server: unknown setting \"usebookmark\"; the settings are " + kKnownSettings + "\nTry 'elm-server --help'.\n"},
-      {{"set", "--db", fresh, "", "x"}, 2, "elm-server: unknown setting \"\"; the settings are " + kKnownSettings + "\n"},
-      {{"set", "--db", fresh, "Use\nBookmark", "true"}, 2, "elm-server: unknown setting \"Use\\nBookmark\"; the settings"},
-      {{"set", "--db", server.Db(), "PartNumberPrefix", "ELM\x1b[31m-"},
+       unknown + "\"usebookmark\"; the settings are " + kKnownSettings + "\nTry 'elm-server --help'.\n"},
+      {{"set", "--db", fresh, "", "x"}, 2, unknown + "\"\"; the settings are " + kKnownSettings + "\n"},
+      {{"set", "--db", fresh, "Use\nBookmark", "true"}, 2, unknown + "\"Use\\nBookmark\"; the settings"},
+      {{"set", "--db", db, "PartNumberPrefix", "ELM\x1b[31m-"}, 1, prefixRule + "\"ELM\\x1B[31m-\"\n"},
+      {{"set", "--db", db, "PartNumberPrefix", "PRD-\xE9-"}, 1, prefixRule + "\"PRD-\\xE9-\"\n"},
+      {{"set", "--db", db, "PartNumberPrefix", std::string(33, 'P')},
        1,
-       "elm-server: PartNumberPrefix must be at most 32 characters of UTF-8 text without control characters, not "
-       "\"ELM\\x1B[31m-\"\n"},
-      {{"set", "--db", server.Db(), "PartNumberPrefix", "PRD-\xE9-"}, 1, "not \"PRD-\\xE9-\"\n"},
-      {{"set", "--db", server.Db(), "PartNumberPrefix", std::string(33, 'P')}, 1, "at most 32 characters"},
-      {{"set", "--db", server.Db(), "UseBookmark", "TRUE"}, 1, "elm-server: UseBookmark must be true or false, not \"TRUE\"\n"},
+       prefixRule + "\"" + std::string(33, 'P') + "\"\n"},
+      {{"set", "--db", db, "UseBookmark", "TRUE"}, 1, "elm-server: UseBookmark must be true or false, not \"TRUE\"\n"},
+      {{"--db", other, "--listen", "0.0.0.0:0"},
+       2,
+       "elm-server: --listen 0.0.0.0:0 is not a loopback address; elm-server has no authentication, so listening where "
+       "other machines reach it needs --allow-remote\nTry 'elm-server --help'.\n"},
+      {{"--db", other, "--listen", "[::]:0"}, 2, "elm-server: --listen [::]:0 is not a loopback address"},
+      // TEST-NET-1: no machine has this address, so the bind fails with the
+      // system's reason, and the warning has been given before it.
+      {{"--db", other, "--listen", "192.0.2.1:0", "--allow-remote"},
+       1,
+       "elm-server: warning: --allow-remote: 192.0.2.1:0 may be reached from other machines, and elm-server has no "
+       "authentication: whoever reaches it can take part numbers and record transfers\n"
+       "elm-server: cannot listen on 192.0.2.1:0: Cannot assign requested address\n"},
+      {{"--db", other, "--listen", taken}, 1, "elm-server: cannot listen on " + taken + ": Address already in use\n"},
   };
-  for (const auto& c : cases) {
-    elmtest::ProcessResult r = RunBounded(ELM_SERVER_EXECUTABLE, c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[3] << ": " << r.err;
-    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[3] << ": " << r.err;
-  }
-  struct stat st {};
-  EXPECT_NE(stat(fresh.c_str(), &st), 0) << "a refused set created the database";
-  std::string seed = server.Dir().Write("seed.xml", "<ElmServerSeed><Setting name=\"UseBookmark\" value=\"true\"/>"
-                                                    "<Setting name=\"Bogus\" value=\"1\"/></ElmServerSeed>");
+  for (const auto& c : cases) ExpectRefused(c);
+  EXPECT_FALSE(std::filesystem::exists(fresh)) << "a refused set created the database";
+  EXPECT_EQ(busy.Signal(SIGTERM), 0);
+}
+
+TEST(ServerTortureSettings, SeedsWithUnknownSettingsOrTooLargeAreRefusedAndKnownSettingsApplyAtOnce) {
+  ServerUnderTest server({"--quiet"});
+  ASSERT_GT(server.Port(), 0) << server.Log();
+  std::string seed = server.Dir().Write("seed.xml",
+                                        "<ElmServerSeed><Setting name=\"UseBookmark\" value=\"true\"/>"
+                                        "<Setting name=\"Bogus\" value=\"1\"/></ElmServerSeed>");
   elmtest::ProcessResult seeded = server.Admin({"seed", seed});
   EXPECT_EQ(seeded.exitCode, 1);
   EXPECT_NE(seeded.err.find("<Setting> at byte 57: unknown setting \"Bogus\""), std::string::npos) << seeded.err;
@@ -403,13 +424,18 @@ protected:
   std::string Dir() const { return m_dir.File("data"); }
   std::string Db() const { return Dir() + "/pdm.db"; }
   void givenDatabase() {
-    elmtest::ProcessResult made = elmtest::RunProcess(ELM_SERVER_EXECUTABLE, {"set", "--db", Db(), "UseBookmark", "true"});
+    elmtest::ProcessResult made =
+        elmtest::RunProcess(ELM_SERVER_EXECUTABLE, {"set", "--db", Db(), "UseBookmark", "true"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     // Without its log files, as a server that stopped cleanly leaves it.
     ASSERT_FALSE(std::ifstream(Db() + "-wal")) << "the write-ahead log outlived its last user";
   }
-  elmtest::ProcessResult serveAsUser() {
-    return RunBounded(m_server, {"--db", Db(), "--listen", "127.0.0.1:0"}, elmtest::DropRootPrivileges);
+  /// Run as an ordinary user, the server refuses to start, saying why.
+  void expectRefusedToServe(const std::string& err) {
+    auto r = RunBounded(m_server, {"--db", Db(), "--listen", "127.0.0.1:0"}, elmtest::DropRootPrivileges);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, "") << "it announced a server it cannot be";
   }
 
 private:
@@ -420,60 +446,18 @@ private:
 TEST_F(ServerTortureUnwritable, ADatabaseFileOrDirectoryItCannotWriteIsRefusedBeforeServing) {
   givenDatabase();
   chmod(Db().c_str(), 0444);
-  elmtest::ProcessResult r = serveAsUser();
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "elm-server: cannot write database " + Db() + ": Permission denied\n");
-  EXPECT_EQ(r.out, "") << "it announced a server it cannot be";
+  expectRefusedToServe("elm-server: cannot write database " + Db() + ": Permission denied\n");
 
   // A writable file in a directory it cannot write.
   chmod(Db().c_str(), 0666);
   chmod(Dir().c_str(), 0555);
-  elmtest::ProcessResult existing = serveAsUser();
-  EXPECT_EQ(existing.exitCode, 1);
-  EXPECT_EQ(existing.err, "elm-server: cannot write database " + Db() + ": its directory " + Dir() +
-                              " cannot be written (Permission denied), and SQLite keeps its write-ahead log there\n");
-  EXPECT_EQ(existing.out, "");
+  expectRefusedToServe("elm-server: cannot write database " + Db() + ": its directory " + Dir() +
+                       " cannot be written (Permission denied), and SQLite keeps its write-ahead log there\n");
 
   chmod(Dir().c_str(), 0755);
   std::remove(Db().c_str());
   chmod(Dir().c_str(), 0555);
-  elmtest::ProcessResult created = serveAsUser();
-  EXPECT_EQ(created.exitCode, 1);
-  EXPECT_EQ(created.err, "elm-server: cannot create database " + Db() + ": Permission denied\n");
-}
-
-TEST(ServerTortureListen, ListeningBeyondLoopbackNeedsConsentAndBindFailuresSayWhy) {
-  ServerUnderTest busy({"--quiet"});
-  ASSERT_GT(busy.Port(), 0) << busy.Log();
-  const std::string db = busy.Dir().File("other.db");
-  const std::string taken = "127.0.0.1:" + std::to_string(busy.Port());
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string err;
-  };
-  const Case cases[] = {
-      {{"--db", db, "--listen", "0.0.0.0:0"},
-       2,
-       "elm-server: --listen 0.0.0.0:0 is not a loopback address; elm-server has no authentication, so listening where "
-       "other machines reach it needs --allow-remote\nTry 'elm-server --help'.\n"},
-      {{"--db", db, "--listen", "[::]:0"}, 2, "elm-server: --listen [::]:0 is not a loopback address"},
-      // TEST-NET-1: no machine has this address, so the bind fails with the
-      // system's reason, and the warning has been given before it.
-      {{"--db", db, "--listen", "192.0.2.1:0", "--allow-remote"},
-       1,
-       "elm-server: warning: --allow-remote: 192.0.2.1:0 may be reached from other machines, and elm-server has no "
-       "authentication: whoever reaches it can take part numbers and record transfers\n"
-       "elm-server: cannot listen on 192.0.2.1:0: Cannot assign requested address\n"},
-      {{"--db", db, "--listen", taken}, 1, "elm-server: cannot listen on " + taken + ": Address already in use\n"},
-  };
-  for (const auto& c : cases) {
-    elmtest::ProcessResult r = RunBounded(ELM_SERVER_EXECUTABLE, c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[3];
-    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[3];
-    EXPECT_EQ(r.out, "") << c.args[3];
-  }
-  EXPECT_EQ(busy.Signal(SIGTERM), 0);
+  expectRefusedToServe("elm-server: cannot create database " + Db() + ": Permission denied\n");
 }
 
 }  // namespace

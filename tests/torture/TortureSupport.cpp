@@ -2,11 +2,11 @@
 
 #include <expat.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 namespace torture {
 
@@ -82,9 +82,8 @@ ServerUnderTest::ServerUnderTest(const std::vector<std::string>& extra) {
 
 elmtest::ProcessResult ServerUnderTest::Admin(std::vector<std::string> args) const {
   args.insert(args.begin() + (args.empty() ? 0 : 1), {"--db", Db()});
-  elmtest::RunOptions options;
-  options.timeoutSeconds = 30;
-  return elmtest::RunProcess(ELM_SERVER_EXECUTABLE, args, options);
+  return elmtest::RunProcess(ELM_SERVER_EXECUTABLE, args,
+                             elmtest::RunOptions{.env = {}, .timeoutSeconds = 30, .beforeExec = {}});
 }
 
 }  // namespace torture
