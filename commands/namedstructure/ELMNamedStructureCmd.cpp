@@ -28,6 +28,7 @@
 #include "CATRawCollint.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -157,6 +158,10 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
   }
 
   CATListValCATUnicodeString messages;
+  // The documents are the operation's own: they end when it returns, after
+  // the report, not when the stage does.
+  std::optional<ELMRequestXml> request;
+  std::optional<ELMRequestXml> response;
   // The first stage; false reports failure, true success, and a names
   // dialog that was shown leaves the command waiting (waiting = true).
   bool waiting = false;
@@ -173,15 +178,15 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
       return true;
     }
 
-    ELMRequestXml request("GetStructureNames");
-    request.AddRequestAttribute("ContextPartNumber", rootId);
-    ELMRequestXml response;
-    if (FAILED(HtmlRequest::DoRequest(request, response))) return false;
+    request.emplace("GetStructureNames");
+    request->AddRequestAttribute("ContextPartNumber", rootId);
+    response.emplace();
+    if (FAILED(HtmlRequest::DoRequest(*request, *response))) return false;
 
     unsigned char hasErrors = 0;
     CATRawCollint errorCodes;
     CATListValCATUnicodeString errorTexts;
-    response.GetErrors(hasErrors, &errorCodes, &errorTexts);
+    response->GetErrors(hasErrors, &errorCodes, &errorTexts);
     ELM_NOTE(CATUnicodeString("bHasErrors [") + (hasErrors ? "TRUE" : "FALSE") + "]");
     for (int i = 1; i <= errorCodes.Size() && i <= errorTexts.Size(); ++i) {
       messages.Append(errorTexts[i]);
@@ -189,13 +194,13 @@ CATStatusChangeRC ELMNamedStructureCmd::Activate(CATCommand*, CATNotification*) 
     }
     CATRawCollint messageCodes;
     CATListValCATUnicodeString messageTexts;
-    response.GetMessages(messageCodes, messageTexts);
+    response->GetMessages(messageCodes, messageTexts);
     for (int i = 1; i <= messageCodes.Size() && i <= messageTexts.Size(); ++i)
       ELM_NOTE("message [" + Number(messageCodes[i]) + "]: " + messageTexts[i]);
     if (hasErrors) return false;
 
     CATListValCATUnicodeString names;
-    if (FAILED(response.GetResponseAttributeList("OakNames", names, nullptr)) || names.Size() == 0) {
+    if (FAILED(response->GetResponseAttributeList("OakNames", names, nullptr)) || names.Size() == 0) {
       messages.Append(kCatalog.Message("NoStoredNamesFound", nullptr, 0, "NoStoredNamesFound"));
       return true;
     }
@@ -227,6 +232,11 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
   ELM_SCOPE("ELMNamedStructureCmd::ExpandAndFilter");
   CATListValCATUnicodeString messages;
   CATListPtrCATIPLMNavOccurrence removals;
+  // The documents and the stored tree are the operation's own: they end
+  // when it returns, after the report.
+  std::optional<ELMRequestXml> request;
+  std::optional<ELMRequestXml> response;
+  std::unique_ptr<ELMNamedStructureObject> structure;
 
   auto stage = [&]() -> bool {
     if (!m_spRootComponent || name.IsNull()) return false;
@@ -235,19 +245,18 @@ HRESULT ELMNamedStructureCmd::ExpandAndFilter(CATUnicodeString name) {
       ELM_FAIL_POINT();
       return false;
     }
-    ELMRequestXml request("GetStructureForName");
-    request.AddRequestAttribute("ContextPartNumber", rootId);
-    request.AddRequestAttribute("OakName", name);
-    ELMRequestXml response;
-    if (FAILED(HtmlRequest::DoRequest(request, response))) {
+    request.emplace("GetStructureForName");
+    request->AddRequestAttribute("ContextPartNumber", rootId);
+    request->AddRequestAttribute("OakName", name);
+    response.emplace();
+    if (FAILED(HtmlRequest::DoRequest(*request, *response))) {
       ELM_FAIL_POINT();
       return false;
     }
 
-    std::unique_ptr<ELMNamedStructureObject> structure;
     CATIDOMElement_var element;
     CATIDOMNodeList_var children;
-    if (SUCCEEDED(response.GetResponse(element)) && element && SUCCEEDED(element->GetChildNodes(children)) &&
+    if (SUCCEEDED(response->GetResponse(element)) && element && SUCCEEDED(element->GetChildNodes(children)) &&
         children) {
       const unsigned int n = children->GetLength();
       for (unsigned int i = 0; i < n; ++i) {

@@ -45,6 +45,10 @@ TEST_F(ElmNamedStructure, TheExampleScriptReducesTheChassisToItsFrontAxle) {
     EXPECT_TRUE(std::regex_search(r.out, std::regex(" ELM: " + dialog + "::" + dialog +
                                                     R"(\(\d+\) start\n ELM: ELMGlobal::GetELMModulePrefix\()")))
         << dialog;
+  // The second stage's documents are its own locals: they end after its report.
+  const auto lastDocumentEnd = r.out.rfind(" ELM: ELMRequestXml::~ELMRequestXml(");
+  ASSERT_NE(lastDocumentEnd, std::string::npos);
+  EXPECT_GT(lastDocumentEnd, r.out.rfind(" ELM: ELMNamedStructureInfoDialog::AddMessages(")) << r.out;
   EXPECT_THAT(r.out, HasSubstr("[tree] after the run:\n"
                                "  PRD-1000 [n-chassis]\n"
                                "    PRD-1100 (PRD-1100.1) [n-front-axle]\n"
