@@ -267,7 +267,7 @@ void ELMNamedStructureObject::operator delete(void* block, std::size_t size) noe
   Slabs().Give(block);
 }
 
-ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName)
+ELMNamedStructureObject::ELMNamedStructureObject(CATUnicodeString&& partNumber, CATUnicodeString&& instanceName)
     : m_partNumber(std::move(partNumber)), m_instanceName(std::move(instanceName)) {
   ELM_SCOPE("ELMNamedStructureObject::ELMNamedStructureObject");
 }

@@ -11,9 +11,9 @@
 /// below it in their stored order. A parent owns its children.
 class ELMNamedStructureObject {
 public:
-  /// Keeps the names by value; callers hand over names just read, which
-  /// are moved in, one element for every node of the product.
-  ELMNamedStructureObject(CATUnicodeString partNumber, CATUnicodeString instanceName);
+  /// Takes the names over: a stored structure's elements are made from
+  /// names just read, one element for every node of the product.
+  ELMNamedStructureObject(CATUnicodeString&& partNumber, CATUnicodeString&& instanceName);
   ~ELMNamedStructureObject();
   ELMNamedStructureObject(const ELMNamedStructureObject&) = delete;
   /// Elements come from slabs of the thread that makes them, which must
